@@ -1,0 +1,107 @@
+#include "LibraryInstall/ComponentInstall.h"
+#include "LibraryInstall/LineFile.h"
+#include "Setup/TextHelpers.h"
+
+namespace Ferrowind {
+
+namespace {
+bool EqualsIgnoringCase(std::string_view a, std::string_view upper) {
+  if (a.size() != upper.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char c = a[i];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (c != upper[i]) return false;
+  }
+  return true;
+}
+
+bool StartsWithIgnoringCase(std::string_view s, std::string_view upperPrefix) {
+  return s.size() >= upperPrefix.size() && EqualsIgnoringCase(s.substr(0, upperPrefix.size()), upperPrefix);
+}
+
+// True when path names a file; a folder of that name does not count.
+bool FileExists(THost& host, const std::string& path) {
+  THandle find = 0;
+  TFindEntry entry;
+  if (!host.FindFirst(path, &find, &entry)) return false;
+  host.FindClose(find);
+  return (entry.Attributes & AttrDirectory) == 0;
+}
+}  // namespace
+
+THelpFiles HelpFilesFor(const std::string& rootDir, bool isDelphi, std::int32_t version) {
+  const std::string help = rootDir + "\\Help\\";
+  if (isDelphi && version >= 2) {
+    const std::string base = help + "Delphi" + DecimalText(version);
+    return {base + ".cfg", base + ".cnt", base + ".gid"};
+  }
+  if (!isDelphi && version == 1) return {help + "bcbhelp.cfg", help + "bcb.cnt", help + "bcb.gid"};
+  if (!isDelphi && version == 3) return {help + "bcb.ohl", help + "bcb.ohi", help + "bcb3.gid"};
+  return {};
+}
+
+bool TComponentInstall::InstallHelp(const std::string& help, const std::string& title) {
+  if (help.empty()) return false;
+  const THelpFiles files = HelpFilesFor(FRootDir, FIsDelphi, FVersion);
+  if (files.Configuration.empty()) return false;
+  bool ok = AddHelpLink(files.Configuration, help);
+  // The contents entry is a convenience; help works without it, so it decides nothing.
+  AddHelpIndex(files.Contents, help, title);
+  if (ok && FileExists(FHost, files.IndexCache)) {
+    FHost.SetAttributes(files.IndexCache, 0);
+    ok = FHost.RemoveFile(files.IndexCache);
+  }
+  return ok;
+}
+
+bool TComponentInstall::AddHelpLink(const std::string& path, const std::string& help) {
+  try {
+    const std::string link = ":LINK " + help;
+    const std::string upperLink = ToUpperAscii(link);
+    TLineList lines;
+    LoadLines(FHost, path, lines);
+    bool found = false;
+    for (std::size_t i = 0; i < lines.Count(); ++i) {
+      lines.StripLine(i);
+      if (EqualsIgnoringCase(lines.Line(i), upperLink)) found = true;
+    }
+    if (found) return true;
+    lines.DropTrailingEmpty();
+    lines.Append(link);
+    lines.Append(std::string());
+    SaveLines(FHost, path, lines);
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+bool TComponentInstall::AddHelpIndex(const std::string& path, const std::string& help,
+                                     const std::string& title) {
+  try {
+    constexpr std::string_view Prefix = ":INDEX ";
+    const std::string upperSuffix = ToUpperAscii("=" + help);
+    TLineList lines;
+    LoadLines(FHost, path, lines);
+    std::ptrdiff_t last = -1;
+    bool found = false;
+    for (std::size_t i = 0; i < lines.Count(); ++i) {
+      lines.StripLine(i);
+      if (!StartsWithIgnoringCase(lines.Line(i), Prefix)) continue;
+      last = static_cast<std::ptrdiff_t>(i);
+      // A substring test: help Widgets counts as present in a line naming Widgets2.
+      if (FindSubstring(upperSuffix, ToUpperAscii(lines.Line(i))) > 0) found = true;
+    }
+    // An :INDEX line that opens the file does not count as a place to insert after.
+    if (found || last < 1) return true;
+    lines.Insert(static_cast<std::size_t>(last) + 1, std::string(Prefix) + title + "=" + help);
+    lines.DropTrailingEmpty();
+    lines.Append(std::string());
+    SaveLines(FHost, path, lines);
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+}  // namespace Ferrowind

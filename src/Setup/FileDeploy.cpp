@@ -1,0 +1,72 @@
+#include "Setup/FileDeploy.h"
+
+#include <functional>
+
+#include "Setup/TextHelpers.h"
+
+namespace Ferrowind {
+
+namespace {
+constexpr std::uint32_t ExcludingBits = AttrHidden | AttrSystem | AttrVolumeLabel | AttrDirectory;
+constexpr std::uint32_t FoldersOnly = AttrDirectory;
+constexpr std::uint32_t EveryEntry = 63;
+
+// Calls visit for each wanted entry of folder until it returns false; the enumeration is
+// closed exactly once. Returns visit's last answer, true when nothing was visited.
+bool ForEachEntry(THost& host, const std::string& folder, std::uint32_t wanted,
+                  const std::function<bool(const TFindEntry&)>& visit) {
+  THandle find = 0;
+  TFindEntry entry;
+  if (!host.FindFirst(WithBackslash(folder) + "*.*", &find, &entry)) return true;
+  bool ok = true;
+  do {
+    if (EntryWanted(entry.Attributes, wanted)) ok = visit(entry);
+  } while (ok && host.FindNext(find, &entry));
+  host.FindClose(find);
+  return ok;
+}
+}  // namespace
+
+bool EntryWanted(std::uint32_t attributes, std::uint32_t wanted) {
+  return (attributes & ExcludingBits & ~wanted) == 0;
+}
+
+bool IsPlainFolder(std::uint32_t attributes) {
+  return (attributes & AttrDirectory) != 0 && (attributes & AttrReparsePoint) == 0;
+}
+
+std::string InstallerFolder(THost& host) {
+  const std::string path = host.ProgramPath();
+  const std::size_t cut = path.find_last_of("\\:");
+  return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+bool CopyFolders(THost& host, const std::string& folder, const std::string& root) {
+  const std::string source = WithBackslash(InstallerFolder(host)) + folder;
+  return ForEachEntry(host, source, FoldersOnly, [&](const TFindEntry& entry) {
+    if (!IsPlainFolder(entry.Attributes) || entry.Name.empty() || entry.Name[0] == '.') return true;
+    return CopyTree(host, WithBackslash(source) + entry.Name, WithBackslash(root) + entry.Name);
+  });
+}
+
+bool CopyTree(THost& host, const std::string& source, const std::string& destination) {
+  return ForEachEntry(host, source, EveryEntry, [&](const TFindEntry& entry) {
+    if (entry.Name.empty() || entry.Name[0] == '.') return true;
+    const std::string from = WithBackslash(source) + entry.Name;
+    const std::string to = WithBackslash(destination) + entry.Name;
+    if (IsPlainFolder(entry.Attributes)) {
+      host.MakeFolder(to);  // an existing folder is fine; a real failure shows in the copies
+      return CopyTree(host, from, to);
+    }
+    // Anything else, a folder link included, goes to the file copy: a link is never
+    // followed, so the copy cannot run in a circle.
+    return host.CopyFileTo(from, to, false);
+  });
+}
+
+void RemoveFileForced(THost& host, const std::string& path) {
+  host.SetAttributes(path, 0);
+  host.RemoveFile(path);
+}
+
+}  // namespace Ferrowind

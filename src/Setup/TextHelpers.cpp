@@ -1,0 +1,94 @@
+#include "Setup/TextHelpers.h"
+
+namespace Ferrowind {
+
+namespace {
+constexpr std::size_t MaxValueLength = 1000;
+
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+}  // namespace
+
+std::string StripBlanks(std::string_view s) {
+  std::size_t first = 0;
+  std::size_t last = s.size();
+  while (first < last && IsBlank(s[first])) ++first;
+  while (last > first && IsBlank(s[last - 1])) --last;
+  return std::string(s.substr(first, last - first));
+}
+
+std::string ToUpperAscii(std::string_view s) {
+  std::string result(s);
+  for (char& c : result) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return result;
+}
+
+std::size_t FindSubstring(std::string_view needle, std::string_view s) {
+  if (needle.empty() || s.empty() || needle.size() > s.size()) return 0;
+  const std::size_t at = s.find(needle);
+  return at == std::string_view::npos ? 0 : at + 1;
+}
+
+std::string TextBefore(std::string_view s, char sep) {
+  const std::size_t at = s.find(sep);
+  if (at == std::string_view::npos) return std::string(s);
+  return StripBlanks(s.substr(0, at));
+}
+
+std::string TextAfter(std::string_view s, char sep) {
+  const std::size_t at = s.find(sep);
+  if (at == std::string_view::npos) return std::string();
+  return StripBlanks(s.substr(at + 1, MaxValueLength));
+}
+
+std::int32_t ParseVersion(std::string_view s) {
+  s = s.substr(0, s.find('\0'));
+  std::size_t i = 0;
+  while (i < s.size() && s[i] == ' ') ++i;
+  if (i == s.size()) return 0;
+
+  if (s[i] == '$') {
+    ++i;
+    if (i == s.size()) return 0;
+    std::uint64_t value = 0;
+    for (; i < s.size(); ++i) {
+      const int digit = HexDigit(s[i]);
+      if (digit < 0) return 0;
+      value = value * 16 + static_cast<unsigned>(digit);
+      if (value > 0xFFFFFFFFull) return 0;
+    }
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
+  }
+
+  bool negative = false;
+  if (s[i] == '+' || s[i] == '-') {
+    negative = s[i] == '-';
+    ++i;
+  }
+  if (i == s.size()) return 0;
+  std::int64_t value = 0;
+  for (; i < s.size(); ++i) {
+    if (s[i] < '0' || s[i] > '9') return 0;
+    value = value * 10 + (s[i] - '0');
+    if (value > 2147483647) return 0;
+  }
+  return static_cast<std::int32_t>(negative ? -value : value);
+}
+
+std::string DecimalText(std::int32_t n) { return std::to_string(n); }
+
+std::string WithBackslash(std::string_view s) {
+  std::string result(s);
+  if (!result.empty() && result.back() != '\\') result += '\\';
+  return result;
+}
+
+}  // namespace Ferrowind

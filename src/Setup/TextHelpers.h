@@ -1,0 +1,30 @@
+// Byte-string helpers shared by the whole installer. Strings are 8-bit bytes; there is no
+// code-page conversion and equality is exact byte equality.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace Ferrowind {
+
+// Removes every byte of code 32 or less from both ends (so NUL, tab, CR and LF too).
+std::string StripBlanks(std::string_view s);
+// a..z to A..Z; every other byte and the length unchanged.
+std::string ToUpperAscii(std::string_view s);
+// 1-based position of the leftmost occurrence of needle in s; 0 when absent or when either
+// is empty.
+std::size_t FindSubstring(std::string_view needle, std::string_view s);
+// With sep present: the stripped text before its first occurrence. Otherwise s unstripped.
+std::string TextBefore(std::string_view s, char sep);
+// With sep present: the stripped text of at most the first 1000 bytes after its first
+// occurrence. Otherwise empty.
+std::string TextAfter(std::string_view s, char sep);
+// A decimal (optionally signed) or "$"-hexadecimal 32-bit integer after leading blanks;
+// 0 for anything that is not wholly valid. Text after a zero byte is ignored.
+std::int32_t ParseVersion(std::string_view s);
+std::string DecimalText(std::int32_t n);
+// s + "\" unless s is empty or already ends in "\".
+std::string WithBackslash(std::string_view s);
+
+}  // namespace Ferrowind

@@ -1,0 +1,107 @@
+// The installer's whole view of the operating system: message boxes, the registry and
+// files, as thin primitives close to the Win32 calls. The build links exactly one system
+// host (Win32 or POSIX); tests use TMemoryHost. Every rule of the installer lives above.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace Ferrowind {
+
+using THandle = std::uintptr_t;  // opaque; 0 is never a valid handle
+
+enum class TRootKey { LocalMachine, CurrentUser };
+
+// Registry access masks as the Windows registry knows them.
+constexpr std::uint32_t KeyReadAccess = 0x20019;
+constexpr std::uint32_t KeyWriteAccess = 0x20006;
+
+// Message-box styles: icon and buttons as Windows style bits.
+constexpr std::uint32_t StyleWarning = 0x30;
+constexpr std::uint32_t StyleInformation = 0x40;
+constexpr std::uint32_t StyleConfirmation = 0x41;
+
+// Windows file attribute bits.
+constexpr std::uint32_t AttrReadOnly = 1;
+constexpr std::uint32_t AttrHidden = 2;
+constexpr std::uint32_t AttrSystem = 4;
+constexpr std::uint32_t AttrVolumeLabel = 8;
+constexpr std::uint32_t AttrDirectory = 16;
+constexpr std::uint32_t AttrArchive = 32;
+constexpr std::uint32_t AttrReparsePoint = 1024;
+
+// The outcome of a registry read: a value that is not there differs from a read that failed,
+// so that a list is never taken for empty and overwritten.
+enum class TRegRead { Found, Missing, Failed };
+
+enum class TFileAccess { Read, ReadWrite };
+enum class TFileShare { None, Read };                 // what other openers may do meanwhile
+enum class TFileCreate { OpenExisting, CreateAlways };  // CreateAlways truncates an existing file
+
+struct TFindEntry {
+  std::string Name;         // the entry's own name, no folder
+  std::uint32_t Attributes;  // the full attribute word, unmasked
+};
+
+class THost {
+ public:
+  virtual ~THost() = default;
+
+  // Shows a modal box with the caption "Ferrowind Component Installer" and no owner.
+  // True when the user chose OK; false for Cancel, closing the box, or a box that failed.
+  virtual bool ShowMessage(const std::string& text, std::uint32_t style) = 0;
+
+  // Opens an existing key; never creates one. On failure *key is 0 and nothing is held.
+  virtual bool RegOpen(TRootKey root, const std::string& path, std::uint32_t access, THandle* key) = 0;
+  // Reads a value's whole data, whatever its type or length. Missing when the key has no
+  // such value, Failed for any other error; *data is empty unless Found.
+  virtual TRegRead RegQuery(THandle key, const std::string& name, std::string* data) = 0;
+  // Stores exactly these bytes as a string value (no terminating zero). On failure the
+  // value is as it was.
+  virtual bool RegSet(THandle key, const std::string& name, const std::string& data) = 0;
+  virtual void RegClose(THandle key) = 0;
+
+  // Opens or creates a file. On failure *file is 0 and nothing was created or truncated.
+  virtual bool FileOpen(const std::string& path, TFileAccess access, TFileShare share,
+                        TFileCreate create, THandle* file) = 0;
+  virtual bool FileSize(THandle file, std::uint64_t* size) = 0;
+  // Reads up to count bytes at the current position; *got is 0 at the end of the file.
+  virtual bool FileRead(THandle file, char* buffer, std::size_t count, std::size_t* got) = 0;
+  // Writes at the current position; *written may fall short of count.
+  virtual bool FileWrite(THandle file, const char* data, std::size_t count, std::size_t* written) = 0;
+  // Forces written data to stable storage.
+  virtual bool FileFlush(THandle file) = 0;
+  virtual void FileClose(THandle file) = 0;
+
+  // Enumerates the entries matching pattern: a folder path followed by "*.*", "*" or one
+  // literal name. Every entry is delivered, "." and ".." included; filtering is the
+  // caller's. False (and *find 0) when nothing matches.
+  virtual bool FindFirst(const std::string& pattern, THandle* find, TFindEntry* entry) = 0;
+  virtual bool FindNext(THandle find, TFindEntry* entry) = 0;
+  virtual void FindClose(THandle find) = 0;
+
+  virtual bool GetAttributes(const std::string& path, std::uint32_t* attributes) = 0;
+  // 0 clears every attribute, so a read-only file becomes deletable.
+  virtual bool SetAttributes(const std::string& path, std::uint32_t attributes) = 0;
+  // Copies one file's data and permissions. With failIfExists false an existing writable
+  // destination is overwritten; a read-only destination or a source that is not a regular
+  // file fails. A failed copy may leave a partial destination, as Windows' copy does.
+  virtual bool CopyFileTo(const std::string& source, const std::string& destination,
+                          bool failIfExists) = 0;
+  // Creates one folder; fails when it exists or its parent does not.
+  virtual bool MakeFolder(const std::string& path) = 0;
+  virtual bool RemoveFile(const std::string& path) = 0;
+  // Puts source in destination's place in one step, destination replaced, source gone.
+  // On failure both are as they were.
+  virtual bool ReplaceWith(const std::string& source, const std::string& destination) = 0;
+
+  // The running program's full path, with "\" separators.
+  virtual std::string ProgramPath() = 0;
+};
+
+// The host of the system the program was built for. Defined by the one host file the
+// build compiles into the program.
+THost& SystemHost();
+
+}  // namespace Ferrowind

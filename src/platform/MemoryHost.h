@@ -1,0 +1,143 @@
+// A host held wholly in memory, for tests: a registry, a file tree and scripted message-box
+// answers, a log of every call, and switches that make any chosen call fail. Paths compare
+// ignoring ASCII case and take "\" or "/" as separators, as on Windows.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/Host.h"
+
+namespace Ferrowind {
+
+class TMemoryHost : public THost {
+ public:
+  enum class TOp {
+    ShowMessage, RegOpen, RegQuery, RegSet, RegClose, FileOpen, FileSize, FileRead,
+    FileWrite, FileFlush, FileClose, FindFirst, FindNext, FindClose, GetAttributes,
+    SetAttributes, CopyFileTo, MakeFolder, RemoveFile, ReplaceWith, ProgramPath
+  };
+  struct TBox {
+    std::string Text;
+    std::uint32_t Style;
+  };
+
+  TMemoryHost();
+
+  // --- Registry set-up and inspection. SetValue creates the key (and its parents).
+  void AddKey(TRootKey root, const std::string& path);
+  void SetValue(TRootKey root, const std::string& path, const std::string& name,
+                const std::string& data);
+  std::optional<std::string> Value(TRootKey root, const std::string& path,
+                                   const std::string& name) const;
+  std::size_t ValueCount(TRootKey root, const std::string& path) const;
+
+  // --- File tree set-up and inspection. AddFile and AddFolder create missing parents.
+  void AddFolder(const std::string& path, std::uint32_t attributes = AttrDirectory);
+  void AddFile(const std::string& path, const std::string& data,
+               std::uint32_t attributes = AttrArchive);
+  std::optional<std::string> FileData(const std::string& path) const;
+  bool Exists(const std::string& path) const;
+  std::uint32_t AttributesOf(const std::string& path) const;  // 0 when missing
+  std::vector<std::string> AllPaths() const;  // every file and folder, as named at creation
+  void SetProgramPath(const std::string& path) { FProgramPath = path; }
+
+  // --- Message boxes: answers are used in order; when they run out, OK is answered.
+  void AnswerBoxes(std::vector<bool> answers) { FAnswers = std::move(answers); FNextAnswer = 0; }
+  const std::vector<TBox>& Boxes() const { return FBoxes; }
+
+  // --- Faults.
+  void FailCall(std::size_t k) { FFailCall = k; }  // the k-th call (counted from 1) fails
+  void FailOperation(TOp op, const std::string& pathPart = "");  // calls of op on matching paths
+  void ShortenReads(bool on) { FShortReads = on; }    // reads deliver one byte less
+  void ShortenWrites(bool on) { FShortWrites = on; }  // writes store one byte less
+  void HoldOpen(const std::string& path);  // another program holds it open, sharing nothing
+  void SetStrict(bool on) { FStrict = on; }  // any call at all is recorded as a violation
+  std::size_t StrictViolations() const { return FStrictViolations; }
+
+  // --- What happened.
+  std::size_t CallCount() const { return FCalls; }
+  const std::vector<std::string>& CallLog() const { return FLog; }
+  std::size_t OpenHandles() const;  // keys, files and enumerations not yet closed
+
+  // THost
+  bool ShowMessage(const std::string& text, std::uint32_t style) override;
+  bool RegOpen(TRootKey root, const std::string& path, std::uint32_t access, THandle* key) override;
+  TRegRead RegQuery(THandle key, const std::string& name, std::string* data) override;
+  bool RegSet(THandle key, const std::string& name, const std::string& data) override;
+  void RegClose(THandle key) override;
+  bool FileOpen(const std::string& path, TFileAccess access, TFileShare share, TFileCreate create,
+                THandle* file) override;
+  bool FileSize(THandle file, std::uint64_t* size) override;
+  bool FileRead(THandle file, char* buffer, std::size_t count, std::size_t* got) override;
+  bool FileWrite(THandle file, const char* data, std::size_t count, std::size_t* written) override;
+  bool FileFlush(THandle file) override;
+  void FileClose(THandle file) override;
+  bool FindFirst(const std::string& pattern, THandle* find, TFindEntry* entry) override;
+  bool FindNext(THandle find, TFindEntry* entry) override;
+  void FindClose(THandle find) override;
+  bool GetAttributes(const std::string& path, std::uint32_t* attributes) override;
+  bool SetAttributes(const std::string& path, std::uint32_t attributes) override;
+  bool CopyFileTo(const std::string& source, const std::string& destination, bool failIfExists) override;
+  bool MakeFolder(const std::string& path) override;
+  bool RemoveFile(const std::string& path) override;
+  bool ReplaceWith(const std::string& source, const std::string& destination) override;
+  std::string ProgramPath() override;
+
+ private:
+  struct TNode {
+    std::string Name;  // as created
+    bool IsFolder = false;
+    std::string Data;
+    std::uint32_t Attributes = 0;
+  };
+  struct TKey {
+    std::map<std::string, std::pair<std::string, std::string>> Values;  // folded name -> (name, data)
+  };
+  struct TOpenFile {
+    std::string Path;  // folded
+    std::size_t Position = 0;
+    bool Writable = false;
+    bool Exclusive = false;
+  };
+  struct TOpenFind {
+    std::vector<TFindEntry> Entries;
+    std::size_t Next = 0;
+  };
+  struct TFault {
+    TOp Op;
+    std::string PathPart;  // folded
+  };
+
+  bool Enter(TOp op, const std::string& path);  // logs the call; false when it must fail
+  static std::string Fold(const std::string& path);
+  static std::string KeyName(TRootKey root, const std::string& path);
+  static std::string Parent(const std::string& folded);
+  bool IsSharedAway(const std::string& folded, bool wantExclusive) const;
+
+  std::map<std::string, TKey> FKeys;   // folded "HKLM\path" -> values
+  std::map<std::string, TNode> FFiles; // folded path -> node
+  std::map<THandle, std::string> FOpenKeys;
+  std::map<THandle, TOpenFile> FOpenFiles;
+  std::map<THandle, TOpenFind> FOpenFinds;
+  std::set<std::string> FHeld;
+  THandle FNextHandle = 1;
+  std::string FProgramPath = "C:\\Package\\Setup.exe";
+  std::vector<bool> FAnswers;
+  std::size_t FNextAnswer = 0;
+  std::vector<TBox> FBoxes;
+  std::vector<TFault> FFaults;
+  std::size_t FFailCall = 0;
+  bool FShortReads = false;
+  bool FShortWrites = false;
+  bool FStrict = false;
+  std::size_t FStrictViolations = 0;
+  std::size_t FCalls = 0;
+  std::vector<std::string> FLog;
+};
+
+}  // namespace Ferrowind
