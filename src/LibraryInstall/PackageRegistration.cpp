@@ -13,7 +13,7 @@ bool TComponentInstall::AddPaletteEntry(const std::string& page, const std::stri
   const std::string key = FBaseKey + "\\Palette";
   std::string current;
   if (ReadRegValue(TRootKey::CurrentUser, key, page, &current) == TRegRead::Failed) return false;
-  // A plain substring test: TEdit counts as present in a list holding TDBEdit.
+  // A plain substring test over the whole list: DBEdit counts as present beside TDBEdit.
   if (FindSubstring(ToUpperAscii(component), ToUpperAscii(current)) > 0) return true;
   if (!current.empty() && current.back() != ';') current += ';';
   current += component + ";";
