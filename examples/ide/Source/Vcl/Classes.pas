@@ -1,0 +1,1 @@
+unit Classes; { stands in for the VCL source }

@@ -1,0 +1,13 @@
+unit Widgets;
+
+interface
+
+uses Classes, Controls;
+
+type
+  TWidget = class(TGraphicControl)
+  end;
+
+implementation
+
+end.
