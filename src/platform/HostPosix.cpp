@@ -1,0 +1,508 @@
+// The host on Linux and other POSIX systems: message boxes on the terminal, the registry in
+// a REGEDIT4 file, and files with Windows' case-insensitive names, attribute words and
+// read-only rule (taken from the mode bits, since root may write anything).
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/sendfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <set>
+#include <vector>
+
+#include "platform/Host.h"
+#include "platform/PosixPaths.h"
+#include "platform/PosixRegistry.h"
+
+namespace Ferrowind {
+
+namespace {
+
+constexpr std::uint32_t KeyQueryValue = 0x0001;
+constexpr std::uint32_t KeySetValue = 0x0002;
+
+std::string LastComponent(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string FolderOf(const std::string& path) {
+  const std::string name = LastComponent(path);
+  std::string folder = path.substr(0, path.rfind(name));
+  return folder.empty() ? "." : folder;
+}
+
+std::string Join(const std::string& folder, const std::string& name) {
+  return (folder.empty() || folder.back() == '/') ? folder + name : folder + "/" + name;
+}
+
+// The Windows attribute word of the entry at path, whose own name is name.
+std::optional<std::uint32_t> AttributesAt(const std::string& path, const std::string& name) {
+  struct stat info {};
+  if (lstat(path.c_str(), &info) != 0) return std::nullopt;
+  std::uint32_t attributes = AttrSystem;
+  if (S_ISLNK(info.st_mode)) {
+    if (stat(path.c_str(), &info) == 0) {
+      // A folder link is reported as Windows reports a junction, so no walk follows it.
+      if (S_ISDIR(info.st_mode)) attributes = AttrDirectory | AttrReparsePoint;
+      else if (S_ISREG(info.st_mode)) attributes = AttrArchive;
+    }
+  } else if (S_ISDIR(info.st_mode)) {
+    attributes = AttrDirectory;
+  } else if (S_ISREG(info.st_mode)) {
+    attributes = AttrArchive;
+  }
+  if ((info.st_mode & S_IWUSR) == 0) attributes |= AttrReadOnly;
+  if (!name.empty() && name[0] == '.' && name != "." && name != "..") attributes |= AttrHidden;
+  return attributes;
+}
+
+bool WriteAll(int fd, const char* data, std::size_t count, std::size_t* written) {
+  *written = 0;
+  while (*written < count) {
+    const ssize_t put = write(fd, data + *written, count - *written);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return false;
+    *written += static_cast<std::size_t>(put);
+  }
+  return true;
+}
+
+// Copies in to out with the kernel's copy calls where the file systems allow them.
+bool CopyData(int in, int out, std::uint64_t expected) {
+  enum class TWay { Range, Send, Plain } way = TWay::Range;
+  std::vector<char> buffer;
+  std::uint64_t copied = 0;
+  for (;;) {
+    ssize_t moved = 0;
+    if (way == TWay::Range) {
+      moved = copy_file_range(in, nullptr, out, nullptr, std::size_t{1} << 30, 0);
+      if (moved < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
+        way = TWay::Send;
+        continue;
+      }
+      // Some file systems answer 0 before the end; the next way copies the rest.
+      if (moved == 0 && copied < expected) {
+        way = TWay::Send;
+        continue;
+      }
+    } else if (way == TWay::Send) {
+      moved = sendfile(out, in, nullptr, 0x7ffff000);
+      if (moved < 0 && (errno == EINVAL || errno == ENOSYS)) {
+        way = TWay::Plain;
+        continue;
+      }
+    } else {
+      buffer.resize(std::size_t{1} << 20);
+      moved = read(in, buffer.data(), buffer.size());
+      std::size_t written = 0;
+      if (moved > 0 && !WriteAll(out, buffer.data(), static_cast<std::size_t>(moved), &written)) return false;
+    }
+    if (moved < 0 && errno == EINTR) continue;
+    if (moved < 0) return false;
+    if (moved == 0) return true;
+    copied += static_cast<std::uint64_t>(moved);
+  }
+}
+
+void SyncFolderOf(const std::string& path) {
+  const int fd = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  fsync(fd);
+  close(fd);
+}
+
+// One answer line, read a byte at a time so that nothing after it is taken from the input.
+// False at the end of input with nothing read.
+bool ReadAnswerLine(std::string* line) {
+  line->clear();
+  bool any = false;
+  for (;;) {
+    char c = 0;
+    const ssize_t got = read(STDIN_FILENO, &c, 1);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return any;
+    any = true;
+    if (c == '\n') return true;
+    line->push_back(c);
+  }
+}
+
+std::string NormalisedAnswer(const std::string& line) {
+  std::string answer;
+  for (char c : line) {
+    if (c == ' ' || c == '\t' || c == '\r') continue;
+    answer.push_back((c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c);
+  }
+  return answer;
+}
+
+class THostPosix final : public THost {
+ public:
+  bool ShowMessage(const std::string& text, std::uint32_t style) override;
+  bool RegOpen(TRootKey root, const std::string& path, std::uint32_t access, THandle* key) override;
+  TRegRead RegQuery(THandle key, const std::string& name, std::string* data) override;
+  bool RegSet(THandle key, const std::string& name, const std::string& data) override;
+  void RegClose(THandle key) override { FKeys.erase(key); }
+  bool FileOpen(const std::string& path, TFileAccess access, TFileShare share, TFileCreate create,
+                THandle* file) override;
+  bool FileSize(THandle file, std::uint64_t* size) override;
+  bool FileRead(THandle file, char* buffer, std::size_t count, std::size_t* got) override;
+  bool FileWrite(THandle file, const char* data, std::size_t count, std::size_t* written) override;
+  bool FileFlush(THandle file) override;
+  void FileClose(THandle file) override;
+  bool FindFirst(const std::string& pattern, THandle* find, TFindEntry* entry) override;
+  bool FindNext(THandle find, TFindEntry* entry) override;
+  void FindClose(THandle find) override { FFinds.erase(find); }
+  bool GetAttributes(const std::string& path, std::uint32_t* attributes) override;
+  bool SetAttributes(const std::string& path, std::uint32_t attributes) override;
+  bool CopyFileTo(const std::string& source, const std::string& destination, bool failIfExists) override;
+  bool MakeFolder(const std::string& path) override;
+  bool RemoveFile(const std::string& path) override;
+  bool ReplaceWith(const std::string& source, const std::string& destination) override;
+  std::string ProgramPath() override;
+
+ private:
+  struct TOpenKey {
+    std::string FilePath;
+    TRootKey Root;
+    std::string Path;
+    std::uint32_t Access;
+    TRegistryFile File;
+  };
+  struct TOpenFind {
+    std::vector<TFindEntry> Entries;
+    std::size_t Next = 0;
+  };
+
+  bool LoadRegistry(const std::string& filePath, TRegistryFile* file);
+  int Descriptor(THandle file) const;
+
+  std::map<THandle, TOpenKey> FKeys;
+  std::map<THandle, int> FFiles;
+  std::map<THandle, TOpenFind> FFinds;
+  std::set<std::string> FReported;  // registry files already named on stderr
+  THandle FNextHandle = 1;
+};
+
+bool THostPosix::ShowMessage(const std::string& text, std::uint32_t style) {
+  const bool confirmation = (style & 0x0F) == 1;  // MB_OKCANCEL
+  const char* kind = confirmation ? "Confirmation" : ((style & 0xF0) == 0x30 ? "Warning" : "Information");
+  // A Windows box ends its text at the first NUL.
+  const std::string shown = text.substr(0, text.find('\0'));
+  std::string box = std::string("[Ferrowind Component Installer: ") + kind + "]\n";
+  for (std::size_t i = 0; i < shown.size(); ++i) {
+    if (shown[i] == '\r' && i + 1 < shown.size() && shown[i + 1] == '\n') continue;
+    box.push_back(shown[i]);
+  }
+  box += confirmation ? "\n[OK/Cancel]\n" : "\n[OK]\n";
+
+  for (;;) {
+    std::fwrite(box.data(), 1, box.size(), stdout);
+    std::fflush(stdout);
+    std::string line;
+    const bool answered = ReadAnswerLine(&line);
+    if (!confirmation) return true;
+    if (!answered) return false;
+    const std::string answer = NormalisedAnswer(line);
+    if (answer.empty() || answer == "ok" || answer == "o" || answer == "yes" || answer == "y") return true;
+    if (answer == "cancel" || answer == "c" || answer == "no" || answer == "n") return false;
+  }
+}
+
+bool THostPosix::LoadRegistry(const std::string& filePath, TRegistryFile* file) {
+  const TRegLoad loaded = LoadRegistryFile(filePath, file);
+  if (loaded == TRegLoad::Loaded) return true;
+  if (FReported.insert(filePath).second) {
+    std::fprintf(stderr, "ferrowind: registry file %s %s\n", filePath.c_str(),
+                 loaded == TRegLoad::NotRegedit ? "does not begin with REGEDIT4; it is not used or changed"
+                                                : "cannot be read");
+  }
+  return false;
+}
+
+bool THostPosix::RegOpen(TRootKey root, const std::string& path, std::uint32_t access, THandle* key) {
+  *key = 0;
+  TOpenKey opened{RegistryFilePath(), root, path, access, {}};
+  if (!LoadRegistry(opened.FilePath, &opened.File) || !opened.File.KeyExists(root, path)) return false;
+  *key = FNextHandle++;
+  FKeys.emplace(*key, std::move(opened));
+  return true;
+}
+
+TRegRead THostPosix::RegQuery(THandle key, const std::string& name, std::string* data) {
+  data->clear();
+  const auto it = FKeys.find(key);
+  if (it == FKeys.end() || (it->second.Access & KeyQueryValue) == 0) return TRegRead::Failed;
+  return it->second.File.Query(it->second.Root, it->second.Path, name, data);
+}
+
+bool THostPosix::RegSet(THandle key, const std::string& name, const std::string& data) {
+  const auto it = FKeys.find(key);
+  if (it == FKeys.end() || (it->second.Access & KeySetValue) == 0) return false;
+  TOpenKey& opened = it->second;
+  // Edit the file as it is now, so that a change made since the open is not undone.
+  TRegistryFile fresh;
+  if (!LoadRegistry(opened.FilePath, &fresh) || !fresh.SetString(opened.Root, opened.Path, name, data) ||
+      !SaveFileAtomically(opened.FilePath, fresh.Text())) {
+    return false;
+  }
+  opened.File = std::move(fresh);
+  return true;
+}
+
+int THostPosix::Descriptor(THandle file) const {
+  const auto it = FFiles.find(file);
+  return it == FFiles.end() ? -1 : it->second;
+}
+
+bool THostPosix::FileOpen(const std::string& path, TFileAccess access, TFileShare share, TFileCreate create,
+                          THandle* file) {
+  *file = 0;
+  const std::string real = ResolvePosixPath(path);
+  if (real.empty()) return false;
+  const bool writing = access == TFileAccess::ReadWrite || create == TFileCreate::CreateAlways;
+  struct stat info {};
+  if (stat(real.c_str(), &info) == 0) {
+    if (!S_ISREG(info.st_mode)) return false;
+    if (writing && (info.st_mode & S_IWUSR) == 0) return false;  // read-only, as Windows refuses
+  } else if (create == TFileCreate::OpenExisting) {
+    return false;
+  }
+  // No O_TRUNC: the lock must be held before anything is cut. O_NONBLOCK keeps a FIFO that
+  // appears meanwhile from hanging the open; it is refused just below.
+  const int flags = (writing ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK;
+  bool created = false;
+  int fd = open(real.c_str(), flags);
+  if (fd < 0 && errno == ENOENT && create == TFileCreate::CreateAlways) {
+    fd = open(real.c_str(), flags | O_CREAT | O_EXCL, 0644);
+    created = fd >= 0;
+  }
+  if (fd < 0) return false;
+  const int lock = share == TFileShare::Read ? LOCK_SH : LOCK_EX;
+  bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && flock(fd, lock | LOCK_NB) == 0;
+  if (ok && create == TFileCreate::CreateAlways && !created) ok = ftruncate(fd, 0) == 0;
+  if (!ok) {
+    close(fd);
+    if (created) unlink(real.c_str());
+    return false;
+  }
+  *file = FNextHandle++;
+  FFiles.emplace(*file, fd);
+  return true;
+}
+
+bool THostPosix::FileSize(THandle file, std::uint64_t* size) {
+  struct stat info {};
+  const int fd = Descriptor(file);
+  if (fd < 0 || fstat(fd, &info) != 0) return false;
+  *size = static_cast<std::uint64_t>(info.st_size);
+  return true;
+}
+
+bool THostPosix::FileRead(THandle file, char* buffer, std::size_t count, std::size_t* got) {
+  *got = 0;
+  const int fd = Descriptor(file);
+  if (fd < 0) return false;
+  // A file read, as on Windows, delivers everything asked for up to the end of the file.
+  while (*got < count) {
+    const ssize_t read_now = read(fd, buffer + *got, count - *got);
+    if (read_now < 0 && errno == EINTR) continue;
+    if (read_now < 0) return false;
+    if (read_now == 0) break;
+    *got += static_cast<std::size_t>(read_now);
+  }
+  return true;
+}
+
+bool THostPosix::FileWrite(THandle file, const char* data, std::size_t count, std::size_t* written) {
+  *written = 0;
+  const int fd = Descriptor(file);
+  return fd >= 0 && WriteAll(fd, data, count, written);
+}
+
+bool THostPosix::FileFlush(THandle file) {
+  const int fd = Descriptor(file);
+  return fd >= 0 && fsync(fd) == 0;
+}
+
+void THostPosix::FileClose(THandle file) {
+  const auto it = FFiles.find(file);
+  if (it == FFiles.end()) return;
+  close(it->second);
+  FFiles.erase(it);
+}
+
+bool THostPosix::FindFirst(const std::string& pattern, THandle* find, TFindEntry* entry) {
+  *find = 0;
+  const std::size_t separator = pattern.find_last_of("\\/");
+  const std::string folder = separator == std::string::npos ? "" : pattern.substr(0, separator + 1);
+  const std::string last = separator == std::string::npos ? pattern : pattern.substr(separator + 1);
+  if (last.empty()) return false;
+
+  TOpenFind found;
+  if (last.find_first_of("*?") == std::string::npos) {
+    const std::string real = ResolvePosixPath(folder + last);
+    const std::string name = LastComponent(real);
+    if (const auto attributes = AttributesAt(real, name)) found.Entries.push_back({name, *attributes});
+  } else {
+    const std::string realFolder = folder.empty() ? "." : ResolvePosixPath(folder);
+    DIR* dir = opendir(realFolder.c_str());
+    if (dir == nullptr) return false;
+    std::vector<std::string> names;
+    while (const dirent* item = readdir(dir)) {
+      if (MatchesWildcard(last, item->d_name)) names.emplace_back(item->d_name);
+    }
+    closedir(dir);
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) {
+      if (name == "." || name == "..") {
+        found.Entries.push_back({name, AttrDirectory});
+      } else if (const auto attributes = AttributesAt(Join(realFolder, name), name)) {
+        found.Entries.push_back({name, *attributes});
+      }
+    }
+  }
+  if (found.Entries.empty()) return false;
+  *entry = found.Entries[0];
+  found.Next = 1;
+  *find = FNextHandle++;
+  FFinds.emplace(*find, std::move(found));
+  return true;
+}
+
+bool THostPosix::FindNext(THandle find, TFindEntry* entry) {
+  const auto it = FFinds.find(find);
+  if (it == FFinds.end() || it->second.Next >= it->second.Entries.size()) return false;
+  *entry = it->second.Entries[it->second.Next++];
+  return true;
+}
+
+bool THostPosix::GetAttributes(const std::string& path, std::uint32_t* attributes) {
+  const std::string real = ResolvePosixPath(path);
+  if (real.empty()) return false;
+  const auto found = AttributesAt(real, LastComponent(real));
+  if (!found) return false;
+  *attributes = *found;
+  return true;
+}
+
+bool THostPosix::SetAttributes(const std::string& path, std::uint32_t attributes) {
+  const std::string real = ResolvePosixPath(path);
+  struct stat info {};
+  if (real.empty() || stat(real.c_str(), &info) != 0) return false;
+  mode_t mode = info.st_mode & 07777;
+  mode = (attributes & AttrReadOnly) != 0 ? (mode & ~mode_t{0222}) : (mode | S_IWUSR);
+  return chmod(real.c_str(), mode) == 0;
+}
+
+bool THostPosix::CopyFileTo(const std::string& source, const std::string& destination, bool failIfExists) {
+  const std::string from = ResolvePosixPath(source);
+  const std::string to = ResolvePosixPath(destination);
+  struct stat fromInfo {}, toInfo {};
+  // Decided before any open: opening a device or a FIFO can block or have effects.
+  if (from.empty() || to.empty() || stat(from.c_str(), &fromInfo) != 0 || !S_ISREG(fromInfo.st_mode)) {
+    return false;
+  }
+  if (stat(to.c_str(), &toInfo) == 0) {
+    if (failIfExists || !S_ISREG(toInfo.st_mode) || (toInfo.st_mode & S_IWUSR) == 0) return false;
+    // Copying a file onto itself would truncate it before reading it.
+    if (toInfo.st_dev == fromInfo.st_dev && toInfo.st_ino == fromInfo.st_ino) return false;
+  }
+  const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (in < 0) return false;
+  if (fstat(in, &fromInfo) != 0 || !S_ISREG(fromInfo.st_mode)) {
+    close(in);
+    return false;
+  }
+  const mode_t mode = fromInfo.st_mode & 07777;
+  const int out = open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK | (failIfExists ? O_EXCL : 0),
+                       mode);
+  if (out < 0) {
+    close(in);
+    return false;
+  }
+  bool ok = CopyData(in, out, static_cast<std::uint64_t>(fromInfo.st_size)) && fchmod(out, mode) == 0;
+  // Windows' copy keeps the time of the last change too.
+  const timespec times[2] = {{0, UTIME_OMIT}, fromInfo.st_mtim};
+  if (ok) futimens(out, times);
+  ok = close(out) == 0 && ok;
+  close(in);
+  return ok;
+}
+
+bool THostPosix::MakeFolder(const std::string& path) {
+  const std::string real = ResolvePosixPath(path);
+  return !real.empty() && mkdir(real.c_str(), 0755) == 0;
+}
+
+bool THostPosix::RemoveFile(const std::string& path) {
+  const std::string real = ResolvePosixPath(path);
+  struct stat info {};
+  if (real.empty() || lstat(real.c_str(), &info) != 0) return false;
+  if (S_ISLNK(info.st_mode)) {
+    // The link goes, not what it names; a folder link is a folder to Windows.
+    struct stat target {};
+    if (stat(real.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) return false;
+  } else if (S_ISDIR(info.st_mode) || (info.st_mode & S_IWUSR) == 0) {
+    return false;  // Windows refuses to delete a read-only file
+  }
+  return unlink(real.c_str()) == 0;
+}
+
+bool THostPosix::ReplaceWith(const std::string& source, const std::string& destination) {
+  const std::string from = ResolvePosixPath(source);
+  const std::string to = ResolvePosixPath(destination);
+  struct stat fromInfo {}, toInfo {};
+  if (from.empty() || to.empty() || lstat(from.c_str(), &fromInfo) != 0 || !S_ISREG(fromInfo.st_mode)) {
+    return false;
+  }
+  const mode_t fromMode = fromInfo.st_mode & 07777;
+  bool restoreMode = false;
+  if (stat(to.c_str(), &toInfo) == 0) {
+    // A rename as root would replace a read-only file; Windows refuses, and so do we.
+    if (!S_ISREG(toInfo.st_mode) || (toInfo.st_mode & S_IWUSR) == 0) return false;
+    // The replacement keeps the permissions of the file it replaces.
+    const mode_t toMode = toInfo.st_mode & 07777;
+    if (toMode != fromMode) {
+      if (chmod(from.c_str(), toMode) != 0) return false;
+      restoreMode = true;
+    }
+  }
+  if (rename(from.c_str(), to.c_str()) != 0) {
+    if (restoreMode) chmod(from.c_str(), fromMode);
+    return false;
+  }
+  SyncFolderOf(to);
+  return true;
+}
+
+std::string THostPosix::ProgramPath() {
+  std::vector<char> buffer(256);
+  for (;;) {
+    const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (length < 0) return "";
+    if (static_cast<std::size_t>(length) < buffer.size()) {
+      std::string path(buffer.data(), static_cast<std::size_t>(length));
+      std::replace(path.begin(), path.end(), '/', '\\');
+      return path;
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+}  // namespace
+
+THost& SystemHost() {
+  static THostPosix host;
+  return host;
+}
+
+}  // namespace Ferrowind

@@ -1,0 +1,392 @@
+#include "platform/PosixRegistry.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <utility>
+
+#include "platform/PosixPaths.h"
+
+namespace Ferrowind {
+
+namespace {
+
+struct TLine {
+  std::size_t Begin, ContentEnd, End;
+};
+
+// Lines end at LF or CR LF; a lone CR is an ordinary byte of its line.
+std::vector<TLine> SplitLines(const std::string& text) {
+  std::vector<TLine> lines;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t lf = text.find('\n', pos);
+    if (lf == std::string::npos) {
+      lines.push_back({pos, text.size(), text.size()});
+      break;
+    }
+    std::size_t contentEnd = (lf > pos && text[lf - 1] == '\r') ? lf - 1 : lf;
+    lines.push_back({pos, contentEnd, lf + 1});
+    pos = lf + 1;
+  }
+  return lines;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string TrimBlanks(const std::string& s) {
+  std::size_t begin = 0, end = s.size();
+  while (begin < end && IsBlank(s[begin])) ++begin;
+  while (end > begin && IsBlank(s[end - 1])) --end;
+  return s.substr(begin, end - begin);
+}
+
+std::string FoldKey(std::string key) {
+  for (char& c : key) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  while (!key.empty() && key.back() == '\\') key.pop_back();
+  return key;
+}
+
+bool StartsWithIgnoringCase(const std::string& s, const std::string& prefix) {
+  return s.size() >= prefix.size() && EqualIgnoringCase(s.substr(0, prefix.size()), prefix);
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Reads a quoted string starting at s[*pos] == '"'. Only \\ and \" are escapes; any other
+// backslash is kept, so hand-written paths such as "C:\Delphi" read as meant.
+bool ReadQuoted(const std::string& s, std::size_t* pos, std::string* out) {
+  std::size_t i = *pos + 1;
+  out->clear();
+  while (i < s.size()) {
+    char c = s[i];
+    if (c == '\\' && i + 1 < s.size() && (s[i + 1] == '\\' || s[i + 1] == '"')) {
+      out->push_back(s[i + 1]);
+      i += 2;
+    } else if (c == '"') {
+      *pos = i + 1;
+      return true;
+    } else {
+      out->push_back(c);
+      ++i;
+    }
+  }
+  return false;
+}
+
+std::string Escape(const std::string& s) {
+  std::string out;
+  out.reserve(s.size() + 2);
+  for (char c : s) {
+    if (c == '\\' || c == '"') out.push_back('\\');
+    out.push_back(c);
+  }
+  return out;
+}
+
+// Splits `"name"=rest` or `@=rest`; false when the line is not a value line.
+bool SplitValueLine(const std::string& s, std::string* name, std::string* rest) {
+  std::size_t pos = 0;
+  if (s[0] == '@') {
+    name->clear();
+    pos = 1;
+  } else if (!ReadQuoted(s, &pos, name)) {
+    return false;
+  }
+  while (pos < s.size() && IsBlank(s[pos])) ++pos;
+  if (pos == s.size() || s[pos] != '=') return false;
+  ++pos;
+  while (pos < s.size() && IsBlank(s[pos])) ++pos;
+  *rest = s.substr(pos);
+  return true;
+}
+
+// "hex:" or "hex(n):"; *listStart is where the byte list begins.
+bool IsHexData(const std::string& rest, std::size_t* listStart) {
+  if (StartsWithIgnoringCase(rest, "hex:")) {
+    *listStart = 4;
+    return true;
+  }
+  if (!StartsWithIgnoringCase(rest, "hex(")) return false;
+  std::size_t i = 4;
+  while (i < rest.size() && HexValue(rest[i]) >= 0) ++i;
+  if (i == 4 || rest.compare(i, 2, "):") != 0) return false;
+  *listStart = i + 2;
+  return true;
+}
+
+bool DecodeHexList(const std::string& list, std::string* data) {
+  std::size_t pos = 0;
+  while (pos <= list.size()) {
+    std::size_t comma = list.find(',', pos);
+    if (comma == std::string::npos) comma = list.size();
+    const std::string token = TrimBlanks(list.substr(pos, comma - pos));
+    if (!token.empty()) {
+      if (token.size() > 2) return false;
+      int value = 0;
+      for (char c : token) {
+        if (HexValue(c) < 0) return false;
+        value = value * 16 + HexValue(c);
+      }
+      data->push_back(static_cast<char>(value));
+    }
+    pos = comma + 1;
+  }
+  return true;
+}
+
+bool DecodeDword(const std::string& digits, std::string* data) {
+  if (digits.empty() || digits.size() > 8) return false;
+  std::uint32_t value = 0;
+  for (char c : digits) {
+    if (HexValue(c) < 0) return false;
+    value = value * 16 + static_cast<std::uint32_t>(HexValue(c));
+  }
+  for (int i = 0; i < 4; ++i) data->push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+  return true;
+}
+
+bool Storable(const std::string& s) { return s.find_first_of(std::string("\r\n\0", 3)) == std::string::npos; }
+
+std::string ValueLine(const std::string& name, const std::string& data) {
+  return (name.empty() ? std::string("@") : "\"" + Escape(name) + "\"") + "=\"" + Escape(data) + "\"";
+}
+
+}  // namespace
+
+std::string TRegistryFile::KeyName(TRootKey root, const std::string& path) {
+  std::string key = root == TRootKey::LocalMachine ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
+  if (!path.empty()) key += "\\" + path;
+  return FoldKey(key);
+}
+
+bool TRegistryFile::Parse(std::string text) {
+  FText = std::move(text);
+  FRecords.clear();
+  const std::vector<TLine> lines = SplitLines(FText);
+  auto content = [&](const TLine& line) {
+    return FText.substr(line.Begin, line.ContentEnd - line.Begin);
+  };
+  FValid = !lines.empty() && TrimBlanks(content(lines[0])) == "REGEDIT4";
+  if (!FValid) return false;
+
+  std::size_t section = NoSection;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    TRecord record;
+    record.Begin = lines[i].Begin;
+    record.End = lines[i].End;
+    record.Section = section;
+    const std::string s = TrimBlanks(content(lines[i]));
+    record.Blank = s.empty();
+    std::string rest;
+    if (i == 0 || s.empty()) {
+      // the header and blank lines
+    } else if (s.front() == '[' && s.back() == ']') {
+      record.Kind = TKind::Section;
+      record.Key = FoldKey(s.substr(1, s.size() - 2));
+      section = FRecords.size();
+      record.Section = section;
+    } else if (section != NoSection && (s[0] == '"' || s[0] == '@') &&
+               SplitValueLine(s, &record.Name, &rest)) {
+      record.Kind = TKind::Value;
+      std::size_t pos = 0;
+      if (!rest.empty() && rest.front() == '"' && ReadQuoted(rest, &pos, &record.Data) && pos == rest.size()) {
+        record.DataKind = TData::String;
+      } else if (StartsWithIgnoringCase(rest, "dword:") && DecodeDword(rest.substr(6), &record.Data)) {
+        record.DataKind = TData::Dword;
+      } else if (IsHexData(rest, &pos)) {
+        std::string list = rest.substr(pos);
+        // A trailing "\" continues the byte list on the next line; a blank line or a
+        // section header never does, so a broken value cannot swallow a section.
+        while (!list.empty() && list.back() == '\\' && i + 1 < lines.size()) {
+          const std::string next = TrimBlanks(content(lines[i + 1]));
+          if (next.empty() || next.front() == '[') break;
+          list.pop_back();
+          list += "," + next;
+          ++i;
+        }
+        if (!list.empty() && list.back() == '\\') list.pop_back();
+        record.End = lines[i].End;
+        record.DataKind = DecodeHexList(list, &record.Data) ? TData::Hex : TData::Invalid;
+      }
+      if (record.DataKind == TData::Invalid) record.Data.clear();
+    }
+    FRecords.push_back(std::move(record));
+  }
+  return true;
+}
+
+bool TRegistryFile::KeyExists(TRootKey root, const std::string& path) const {
+  const std::string key = KeyName(root, path);
+  for (const TRecord& record : FRecords) {
+    if (record.Kind != TKind::Section) continue;
+    if (record.Key == key || record.Key.compare(0, key.size() + 1, key + "\\") == 0) return true;
+  }
+  return false;
+}
+
+std::size_t TRegistryFile::LastValue(const std::string& key, const std::string& name) const {
+  std::size_t found = NoSection;
+  for (std::size_t i = 0; i < FRecords.size(); ++i) {
+    const TRecord& record = FRecords[i];
+    if (record.Kind == TKind::Value && FRecords[record.Section].Key == key &&
+        EqualIgnoringCase(record.Name, name)) {
+      found = i;
+    }
+  }
+  return found;
+}
+
+TRegRead TRegistryFile::Query(TRootKey root, const std::string& path, const std::string& name,
+                              std::string* data) const {
+  data->clear();
+  if (!FValid) return TRegRead::Failed;
+  const std::size_t value = LastValue(KeyName(root, path), name);
+  if (value == NoSection) return TRegRead::Missing;
+  if (FRecords[value].DataKind == TData::Invalid) return TRegRead::Failed;
+  *data = FRecords[value].Data;
+  return TRegRead::Found;
+}
+
+std::string TRegistryFile::LineEnd() const {
+  const std::size_t lf = FText.find('\n');
+  return (lf != std::string::npos && lf > 0 && FText[lf - 1] == '\r') ? "\r\n" : "\n";
+}
+
+bool TRegistryFile::SetString(TRootKey root, const std::string& path, const std::string& name,
+                              const std::string& data) {
+  if (!FValid || !Storable(name) || !Storable(data) || !KeyExists(root, path)) return false;
+  const std::string key = KeyName(root, path);
+  std::string text = FText;
+
+  if (const std::size_t value = LastValue(key, name); value != NoSection) {
+    const TRecord& record = FRecords[value];
+    std::string ending;
+    if (record.End > record.Begin && FText[record.End - 1] == '\n') {
+      ending = (record.End - record.Begin >= 2 && FText[record.End - 2] == '\r') ? "\r\n" : "\n";
+    }
+    text.replace(record.Begin, record.End - record.Begin, ValueLine(record.Name, data) + ending);
+    return Parse(std::move(text));
+  }
+
+  std::size_t section = NoSection;
+  for (std::size_t i = 0; i < FRecords.size(); ++i) {
+    if (FRecords[i].Kind == TKind::Section && FRecords[i].Key == key) section = i;
+  }
+  if (section != NoSection) {
+    std::size_t after = FRecords[section].End;
+    for (std::size_t i = section + 1; i < FRecords.size() && FRecords[i].Kind != TKind::Section; ++i) {
+      if (!FRecords[i].Blank) after = FRecords[i].End;
+    }
+    // A last line without a line end keeps the file without one at its end.
+    if (text[after - 1] != '\n') {
+      text.insert(after, LineEnd() + ValueLine(name, data));
+    } else {
+      text.insert(after, ValueLine(name, data) + LineEnd());
+    }
+    return Parse(std::move(text));
+  }
+
+  // Only keys below name it: the key gets a section of its own at the end.
+  std::string added;
+  if (text.back() != '\n') added += LineEnd();
+  if (!FRecords.back().Blank) added += LineEnd();
+  added += std::string("[") + (root == TRootKey::LocalMachine ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER");
+  if (!path.empty()) added += "\\" + path;
+  added += "]" + LineEnd() + ValueLine(name, data) + LineEnd();
+  return Parse(text + added);
+}
+
+std::string RegistryFilePath() {
+  const char* configured = std::getenv("FERROWIND_REGISTRY");
+  if (configured != nullptr && *configured != '\0') return configured;
+  std::string home;
+  if (const char* env = std::getenv("HOME"); env != nullptr && *env != '\0') {
+    home = env;
+  } else if (const passwd* user = getpwuid(getuid()); user != nullptr && user->pw_dir != nullptr) {
+    home = user->pw_dir;
+  }
+  return home + "/.ferrowind/registry.reg";
+}
+
+TRegLoad LoadRegistryFile(const std::string& path, TRegistryFile* file) {
+  // O_NONBLOCK: a FIFO put in the file's place must not hang the installer.
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    if (errno != ENOENT) return TRegLoad::Unreadable;
+    *file = TRegistryFile();
+    return TRegLoad::Loaded;
+  }
+  struct stat info {};
+  std::string text;
+  bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  if (ok) {
+    text.reserve(static_cast<std::size_t>(info.st_size));
+    char buffer[65536];
+    for (;;) {
+      const ssize_t got = read(fd, buffer, sizeof buffer);
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) ok = false;
+      if (got <= 0) break;
+      text.append(buffer, static_cast<std::size_t>(got));
+    }
+  }
+  close(fd);
+  if (!ok) return TRegLoad::Unreadable;
+  return file->Parse(std::move(text)) ? TRegLoad::Loaded : TRegLoad::NotRegedit;
+}
+
+bool SaveFileAtomically(const std::string& path, const std::string& text) {
+  // Replace the file a symbolic link points to, not the link itself.
+  std::string target = path;
+  struct stat info {};
+  if (lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+    char* real = realpath(path.c_str(), nullptr);
+    if (real == nullptr) return false;
+    target = real;
+    std::free(real);
+  }
+  mode_t mode = 0644;
+  if (stat(target.c_str(), &info) == 0) mode = info.st_mode & 07777;
+
+  std::string temp = target + ".XXXXXX";
+  const int fd = mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = true;
+  std::size_t done = 0;
+  while (ok && done < text.size()) {
+    const ssize_t put = write(fd, text.data() + done, text.size() - done);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) ok = false;
+    else done += static_cast<std::size_t>(put);
+  }
+  ok = ok && fchmod(fd, mode) == 0 && fsync(fd) == 0;
+  ok = close(fd) == 0 && ok;
+  ok = ok && rename(temp.c_str(), target.c_str()) == 0;
+  if (!ok) {
+    unlink(temp.c_str());
+    return false;
+  }
+  // The rename is done; syncing the folder only makes it durable, so its outcome is moot.
+  const std::size_t slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
+  const int dirFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd >= 0) {
+    fsync(dirFd);
+    close(dirFd);
+  }
+  return true;
+}
+
+}  // namespace Ferrowind
