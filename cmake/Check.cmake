@@ -1,0 +1,22 @@
+# ferrowind-check, the package vendor's checker for Setup.cfg. Its analysis links the
+# installer's own reader and helpers (ferrowind_core), so the two cannot disagree; the
+# program adds the system host for reading the file and listing folders.
+add_library(ferrowind_check STATIC
+  src/Check/BytesHost.cpp
+  src/Check/CheckDisk.cpp
+  src/Check/ConfigCheck.cpp
+  src/Check/Report.cpp
+)
+target_link_libraries(ferrowind_check PUBLIC ferrowind_core)
+
+add_executable(ferrowind-check src/Check/CheckMain.cpp)
+target_link_libraries(ferrowind-check PRIVATE ferrowind_check ferrowind_host)
+
+if(WIN32)
+  # A console program, as self-contained as Setup.exe: no DLL beyond Windows' own.
+  foreach(target ferrowind_check ferrowind-check)
+    target_compile_options(${target} PRIVATE -Os -ffunction-sections -fdata-sections)
+  endforeach()
+  target_link_options(ferrowind-check PRIVATE
+    -mconsole -static -static-libgcc -static-libstdc++ -s -Wl,--gc-sections)
+endif()

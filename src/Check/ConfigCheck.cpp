@@ -1,0 +1,624 @@
+#include "Check/ConfigCheck.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+
+#include "Check/BytesHost.h"
+#include "LibraryInstall/ComponentInstall.h"
+#include "Setup/FileDeploy.h"
+#include "Setup/TextHelpers.h"
+
+namespace Ferrowind {
+
+namespace {
+constexpr char CR = 13;
+constexpr char LF = 10;
+constexpr char EndOfTextMark = 26;
+const std::string RootDirShown = "<RootDir>";
+
+// One line as the reader reads it: up to a CR or the end of the text. An LF inside it
+// starts a new line in an editor, so it is kept as a list of editor lines (fragments).
+struct TReaderLine {
+  std::string Text;
+  std::vector<std::string> Fragments;
+  int FirstNumber = 0;  // the editor line it begins on
+};
+
+struct TScan {
+  std::vector<TReaderLine> Lines;
+  bool AnyCr = false;
+  bool HasMark = false;
+  int MarkNumber = 0;            // the editor line holding the byte 26
+  bool MarkStartsLine = true;    // the byte 26 is the first byte of its editor line
+  std::vector<std::string> Tail; // editor lines from the byte 26 on; [0] is the rest of its line
+};
+
+std::vector<std::string> SplitAt(std::string_view s, char separator) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= s.size(); ++i) {
+    if (i == s.size() || s[i] == separator) {
+      parts.emplace_back(s.substr(start, i - start));
+      start = i + 1;
+    }
+  }
+  return parts;
+}
+
+// Editor lines of text that is never read: CR LF, CR and LF each end one; a break at the
+// very end adds no line. The first entry is always there, possibly empty.
+std::vector<std::string> EditorLines(std::string_view s) {
+  std::vector<std::string> lines;
+  std::string current;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == CR || s[i] == LF) {
+      lines.push_back(current);
+      current.clear();
+      if (s[i] == CR && i + 1 < s.size() && s[i + 1] == LF) ++i;
+    } else {
+      current += s[i];
+    }
+  }
+  if (!current.empty() || lines.empty()) lines.push_back(current);
+  return lines;
+}
+
+// The reader's line rules over the raw bytes: lines end at CR, one LF after a CR is
+// skipped, the first byte 26 ends the text.
+TScan ScanLines(const std::string& bytes) {
+  TScan scan;
+  const std::size_t mark = bytes.find(EndOfTextMark);
+  scan.HasMark = mark != std::string::npos;
+  const std::size_t textEnd = scan.HasMark ? mark : bytes.size();
+  int number = 1;
+  std::size_t pos = 0;
+  bool endedByBreak = true;
+  while (pos < textEnd) {
+    std::size_t cr = bytes.find(CR, pos);
+    if (cr == std::string::npos || cr > textEnd) cr = textEnd;
+    TReaderLine line;
+    line.Text = bytes.substr(pos, cr - pos);
+    line.Fragments = SplitAt(line.Text, LF);
+    line.FirstNumber = number;
+    if (cr < textEnd) {
+      scan.AnyCr = true;
+      pos = cr + 1;
+      if (pos < textEnd && bytes[pos] == LF) ++pos;
+      endedByBreak = true;
+    } else {
+      pos = textEnd;
+      endedByBreak = false;
+      // An LF at the very end of the file opens no further editor line; before a byte 26
+      // it does, and that line holds the byte 26.
+      if (!scan.HasMark && line.Fragments.size() > 1 && line.Fragments.back().empty()) {
+        line.Fragments.pop_back();
+      }
+    }
+    number += static_cast<int>(line.Fragments.size()) - 1;
+    if (endedByBreak) ++number;
+    scan.Lines.push_back(std::move(line));
+  }
+  if (scan.HasMark) {
+    scan.MarkNumber = number;
+    scan.MarkStartsLine = endedByBreak;
+    scan.Tail = EditorLines(std::string_view(bytes).substr(mark + 1));
+  }
+  return scan;
+}
+
+bool IsDirective(TDirectiveKind kind) { return kind >= dkPackage && kind <= dkCopyDir; }
+
+bool SameDirective(const TDirective& a, const TDirective& b) {
+  return a.Kind == b.Kind && a.Value == b.Value;
+}
+
+// At most one insertion, deletion, substitution or swap of two neighbouring bytes apart.
+bool OneEditApart(std::string_view a, std::string_view b) {
+  if (a == b) return false;
+  if (a.size() > b.size()) std::swap(a, b);
+  if (b.size() - a.size() > 1) return false;
+  std::size_t i = 0;
+  while (i < a.size() && a[i] == b[i]) ++i;
+  if (a.size() == b.size()) {
+    if (a.substr(i + 1) == b.substr(i + 1)) return true;
+    return i + 1 < a.size() && a[i] == b[i + 1] && a[i + 1] == b[i] && a.substr(i + 2) == b.substr(i + 2);
+  }
+  return a.substr(i) == b.substr(i + 1);
+}
+
+std::string Quoted(std::string_view s) { return "\"" + VisibleText(s) + "\""; }
+
+std::string JoinNames(const std::vector<std::string>& names) {
+  std::string text;
+  for (const std::string& name : names) text += (text.empty() ? "" : ", ") + VisibleText(name);
+  return text;
+}
+
+std::string LineList(const std::vector<int>& numbers) {
+  std::string text;
+  for (int n : numbers) text += (text.empty() ? "" : ", ") + std::to_string(n);
+  return text;
+}
+
+// The directive as it would read if it stood on a line of its own.
+std::string Described(const TDirective& d) {
+  if (d.Kind == dkNone) return "a line without a keyword";
+  return std::string(KeywordOf(d.Kind)) + (d.Value.empty() ? "" : " " + Quoted(d.Value));
+}
+
+class TChecker {
+ public:
+  TChecker(const std::string& bytes, const TFolderLister& listFolder)
+      : FBytes(bytes), FListFolder(listFolder), FScan(ScanLines(bytes)) {}
+
+  TCheckResult Run() {
+    ReportLines();
+    CheckLineRules();
+    Dispatch();
+    CrossCheckWithReader();
+    std::stable_sort(FResult.Findings.begin(), FResult.Findings.end(),
+                     [](const TFinding& a, const TFinding& b) { return SortKey(a) < SortKey(b); });
+    return std::move(FResult);
+  }
+
+ private:
+  static int SortKey(const TFinding& f) { return f.Line == 0 ? INT_MAX : f.Line; }
+
+  void Add(int line, TSeverity severity, std::string message) {
+    FResult.Findings.push_back({line, severity, std::move(message)});
+  }
+
+  void ReportLines() {
+    for (std::size_t i = 0; i < FScan.Lines.size(); ++i) {
+      const TReaderLine& line = FScan.Lines[i];
+      const TDirective directive = ClassifyLine(line.Text);
+      TLineReport first;
+      first.Number = line.FirstNumber;
+      first.Kind = directive.Kind;
+      first.Value = directive.Value;
+      first.Text = line.Fragments.front();
+      if (i + 1 == FScan.Lines.size()) {
+        first.Fate = TLineFate::LastLine;
+      } else {
+        first.Fate = directive.Kind == dkNone ? TLineFate::PassedOver : TLineFate::ActedOn;
+        FResult.ScannedDirectives.push_back(directive);
+        FActed.push_back(FResult.Lines.size());
+      }
+      FResult.Lines.push_back(first);
+      for (std::size_t k = 1; k < line.Fragments.size(); ++k) {
+        TLineReport joined;
+        joined.Number = line.FirstNumber + static_cast<int>(k);
+        joined.Fate = TLineFate::Continuation;
+        joined.Text = line.Fragments[k];
+        joined.JoinedTo = line.FirstNumber;
+        FResult.Lines.push_back(joined);
+      }
+    }
+    if (!FScan.HasMark) return;
+    if (FScan.MarkStartsLine) {
+      TLineReport markLine;
+      markLine.Number = FScan.MarkNumber;
+      markLine.Fate = TLineFate::NeverRead;
+      markLine.Text = std::string(1, EndOfTextMark) + FScan.Tail.front();
+      markLine.HoldsEndMark = true;
+      FResult.Lines.push_back(markLine);
+    } else {
+      FResult.Lines.back().HoldsEndMark = true;
+      FResult.Lines.back().Text += std::string(1, EndOfTextMark) + FScan.Tail.front();
+    }
+    for (std::size_t k = 1; k < FScan.Tail.size(); ++k) {
+      TLineReport unread;
+      unread.Number = FScan.MarkNumber + static_cast<int>(k);
+      unread.Fate = TLineFate::NeverRead;
+      unread.Text = FScan.Tail[k];
+      FResult.Lines.push_back(unread);
+    }
+  }
+
+  void CheckLineRules() {
+    for (std::size_t i = 0; i < FScan.Lines.size(); ++i) {
+      const TReaderLine& line = FScan.Lines[i];
+      const bool isLast = i + 1 == FScan.Lines.size();
+      const TDirective directive = ClassifyLine(line.Text);
+      const bool joinTrap = CheckJoinedLine(line, directive, isLast);
+      if (!joinTrap && line.Fragments.size() == 1 && directive.Kind == dkNone) {
+        CheckKeywordTypo(line.FirstNumber, line.Text);
+      }
+      if (isLast && !joinTrap && IsDirective(directive.Kind)) {
+        std::string message = "the last line read is never acted on: " + Described(directive) +
+                              " will not run; ";
+        message += FScan.HasMark ? "put an empty line after it, before the byte 26 on line " +
+                                       std::to_string(FScan.MarkNumber)
+                                 : "end the file with one more, empty line";
+        Add(line.FirstNumber, TSeverity::Error, message);
+      }
+      if (!isLast && IsDirective(directive.Kind)) CheckValueLength(line.FirstNumber, line.Text, directive);
+    }
+    CheckEndMark();
+  }
+
+  // An LF without a CR before it does not end a line for the reader; it matters when the
+  // joined line reads differently from the editor line the author wrote.
+  bool CheckJoinedLine(const TReaderLine& line, const TDirective& joined, bool isLast) {
+    if (line.Fragments.size() < 2) return false;
+    std::vector<std::size_t> written;
+    for (std::size_t k = 0; k < line.Fragments.size(); ++k) {
+      if (!StripBlanks(line.Fragments[k]).empty()) written.push_back(k);
+    }
+    const int lastNumber = line.FirstNumber + static_cast<int>(line.Fragments.size()) - 1;
+    if (written.size() > 1) {
+      if (!FScan.AnyCr) {
+        Add(line.FirstNumber, TSeverity::Error,
+            "the file's lines end in LF only: the installer reads the whole file as one line, and no "
+            "directive will run; save the file with CR LF line ends");
+      } else {
+        Add(line.FirstNumber, TSeverity::Error,
+            "an LF without CR does not end a line: the installer reads lines " +
+                std::to_string(line.FirstNumber) + " to " + std::to_string(lastNumber) + " as one line, " +
+                Described(joined) +
+                (isLast ? ", which is the last line and never acted on" : "") +
+                "; end each line with CR LF");
+      }
+      return true;
+    }
+    if (written.size() == 1) {
+      const std::size_t k = written.front();
+      const TDirective alone = ClassifyLine(line.Fragments[k]);
+      if (!SameDirective(alone, joined)) {
+        Add(line.FirstNumber + static_cast<int>(k), TSeverity::Error,
+            "an LF without CR next to this line makes the installer read it as " + Described(joined) +
+                " instead of " + Described(alone) + "; end each line with CR LF");
+        return true;
+      }
+    }
+    return false;
+  }
+
+  void CheckKeywordTypo(int number, const std::string& text) {
+    const std::size_t equals = text.find('=');
+    const std::string keyText = StripBlanks(equals == std::string::npos ? std::string_view(text)
+                                                                         : std::string_view(text).substr(0, equals));
+    const std::string key = ToUpperAscii(keyText);
+    if (key.empty()) return;
+    for (int kind = dkPackage; kind <= dkCopyDir; ++kind) {
+      const std::string_view keyword = KeywordOf(static_cast<TDirectiveKind>(kind));
+      if (key == keyword) {
+        // Only a line without "=" gets here with a real keyword: it had blanks around it.
+        Add(number, TSeverity::Warning,
+            Quoted(text) + " is passed over: without \"=\" a keyword counts only with nothing "
+                           "around it; write " + std::string(keyword) + "=");
+        return;
+      }
+    }
+    for (int kind = dkPackage; kind <= dkCopyDir; ++kind) {
+      const std::string_view keyword = KeywordOf(static_cast<TDirectiveKind>(kind));
+      if (OneEditApart(key, keyword)) {
+        Add(number, TSeverity::Warning,
+            Quoted(keyText) + " is not a keyword, so the line is passed over; did you mean " +
+                std::string(keyword) + "?");
+        return;
+      }
+    }
+  }
+
+  void CheckValueLength(int number, const std::string& text, const TDirective& directive) {
+    const std::size_t equals = text.find('=');
+    if (equals == std::string::npos) return;
+    const std::string whole = StripBlanks(std::string_view(text).substr(equals + 1));
+    if (whole == directive.Value) return;
+    Add(number, TSeverity::Warning,
+        "the value is " + std::to_string(whole.size()) +
+            " bytes long; the installer keeps only the first 1000 bytes after \"=\" and drops the rest");
+  }
+
+  void CheckEndMark() {
+    if (!FScan.HasMark) return;
+    std::vector<int> lost;
+    for (std::size_t k = FScan.MarkStartsLine ? 0 : 1; k < FScan.Tail.size(); ++k) {
+      if (IsDirective(ClassifyLine(FScan.Tail[k]).Kind)) lost.push_back(FScan.MarkNumber + static_cast<int>(k));
+    }
+    if (lost.empty()) return;
+    Add(FScan.MarkNumber, TSeverity::Error,
+        "a byte 26 (Ctrl-Z) ends the text here: " +
+            (lost.size() > 1 ? "the directives on lines " + LineList(lost) + " are"
+                             : "the directive on line " + LineList(lost) + " is") +
+            " never read; remove the byte 26");
+  }
+
+  bool AnyLanguageInFile() const {
+    for (const TReaderLine& line : FScan.Lines) {
+      if (ClassifyLine(line.Text).Kind == dkLanguage) return true;
+      for (const std::string& fragment : line.Fragments) {
+        if (ClassifyLine(fragment).Kind == dkLanguage) return true;
+      }
+    }
+    for (const std::string& unread : FScan.Tail) {
+      if (ClassifyLine(unread).Kind == dkLanguage) return true;
+    }
+    return false;
+  }
+
+  // Follows the run's dispatch over the directives that are acted on, with the run's
+  // state, to say what each one does.
+  void Dispatch() {
+    bool languageSeen = false;
+    for (std::size_t row : FActed) {
+      TLineReport& line = FResult.Lines[row];
+      const TDirective directive{line.Kind, line.Value};
+      switch (directive.Kind) {
+        case dkPackage:
+          FTitle = directive.Value;
+          line.Action = "package title";
+          break;
+        case dkLanguage:
+          languageSeen = true;
+          Language(line);
+          break;
+        case dkMessage:
+          line.Action = "message box";
+          break;
+        case dkNone:
+          break;
+        default:
+          if (directive.Kind == dkCopyDir) CheckCopySource(line);
+          if (directive.Kind == dkDelete || directive.Kind == dkCopyDir) CheckPathValue(line);
+          if (!FHasTarget) {
+            line.Action = "nothing: no LANGUAGE before it";
+            Add(line.Number, TSeverity::Warning,
+                std::string(KeywordOf(directive.Kind)) +
+                    " comes before the first LANGUAGE directive: the installer passes it over");
+            break;
+          }
+          TargetDirective(line);
+          break;
+      }
+    }
+    if (!languageSeen && !AnyLanguageInFile()) {
+      Add(0, TSeverity::Error,
+          "no LANGUAGE directive: the installer acts on no PACKAGEFILE, COMPONENT, HELPFILE, DELETE or "
+          "COPYDIR and its summary begins \"Incorrect configuration file\"");
+    }
+  }
+
+  void Language(TLineReport& line) {
+    FIdeName = TextBefore(line.Value, ' ');
+    FVersion = ParseVersion(TextAfter(line.Value, ' '));
+    FIsDelphi = ToUpperAscii(FIdeName) == "DELPHI";
+    FBaseKey = IdeBaseKey(FIdeName, FVersion);
+    FHasTarget = true;
+    FLanguageLine = line.Number;
+    FHelpLayoutReported = false;
+    const std::string ide = FIdeName + " " + DecimalText(FVersion);
+    line.Action = "HKEY_LOCAL_MACHINE\\" + VisibleText(FBaseKey) + "  RootDir  (asks to install " +
+                  VisibleText(FTitle) + " for " + VisibleText(ide) + ")";
+    if (FVersion == 0) {
+      Add(line.Number, TSeverity::Error,
+          "the version in " + Quoted(line.Value) +
+              " reads as 0 (it must be a whole number after the first blank, as in \"Delphi 3\"): the "
+              "installer asks for " + Quoted(ide) + " and looks under HKEY_LOCAL_MACHINE\\" +
+              VisibleText(FBaseKey));
+    }
+  }
+
+  void TargetDirective(TLineReport& line) {
+    const std::string& value = line.Value;
+    switch (line.Kind) {
+      case dkPackageFile:
+        line.Action = "HKEY_CURRENT_USER\\" + VisibleText(FBaseKey) + "\\Known Packages  " + RootDirShown +
+                      "\\Lib\\" + VisibleText(value) + " = " + Quoted(FTitle);
+        if (FTitle.empty()) {
+          Add(line.Number, TSeverity::Warning,
+              "no PACKAGE title is set before this PACKAGEFILE: the package is registered with an empty title");
+        }
+        ReplaceFlag(FLastPackageFile, line.Number, "PACKAGEFILE", "Components installed");
+        break;
+      case dkHelpFile:
+        HelpFile(line);
+        ReplaceFlag(FLastHelpFile, line.Number, "HELPFILE", "Help installed");
+        break;
+      case dkComponent: {
+        const std::string component = TextBefore(value, ' ');
+        const std::string page = TextAfter(value, ' ');
+        if (component.empty()) {
+          line.Action = "nothing: no component name";
+          break;
+        }
+        line.Action = "HKEY_CURRENT_USER\\" + VisibleText(FBaseKey) + "\\Palette  " +
+                      (page.empty() ? std::string("(unnamed value)") : Quoted(page)) + " += " +
+                      VisibleText(component) + ";";
+        if (page.empty()) {
+          Add(line.Number, TSeverity::Warning,
+              "COMPONENT " + Quoted(component) +
+                  " names no palette page: the component goes to the Palette key's unnamed value");
+        }
+        break;
+      }
+      case dkDelete:
+        line.Action = "removes " + WithBackslash(RootDirShown) + VisibleText(value);
+        break;
+      case dkCopyDir:
+        if (line.Action.empty()) line.Action = FCopyAction;
+        break;
+      default:
+        break;
+    }
+  }
+
+  void HelpFile(TLineReport& line) {
+    const std::string ide = VisibleText(FIdeName + " " + DecimalText(FVersion));
+    if (line.Value.empty()) {
+      line.Action = "nothing: no help file named (NO Help installed)";
+      return;
+    }
+    const THelpFiles files = HelpFilesFor("", FIsDelphi, FVersion);
+    if (files.Configuration.empty()) {
+      line.Action = "nothing: " + ide + " has no help layout (NO Help installed)";
+      if (FVersion != 0 && !FHelpLayoutReported) {
+        FHelpLayoutReported = true;
+        Add(FLanguageLine, TSeverity::Error,
+            ide + " has no help layout, so the HELPFILE on line " + std::to_string(line.Number) +
+                " cannot be installed: the summary shows \"NO Help installed\"");
+      }
+      return;
+    }
+    auto shown = [](const std::string& path) { return path.substr(path.find_first_not_of('\\')); };
+    line.Action = shown(files.Configuration) + ", " + shown(files.Contents) + "; removes " +
+                  shown(files.IndexCache);
+  }
+
+  void ReplaceFlag(int& previous, int number, const std::string& keyword, const std::string& summaryLine) {
+    if (previous != 0) {
+      Add(previous, TSeverity::Warning,
+          "the " + keyword + " on line " + std::to_string(number) +
+              " replaces this one's outcome: the summary's \"" + summaryLine + "\" reports only the last " +
+              keyword);
+    }
+    previous = number;
+  }
+
+  // Leaves the action for a COPYDIR that will run in FCopyAction.
+  void CheckCopySource(const TLineReport& line) {
+    const std::string folder = VisibleText(line.Value.empty() ? std::string("(the installer's own folder)")
+                                                              : line.Value);
+    const std::optional<std::vector<TFindEntry>> entries = FListFolder(line.Value);
+    if (!entries) {
+      FCopyAction = "nothing: no folder " + folder + " beside the installer";
+      Add(line.Number, TSeverity::Error,
+          "COPYDIR folder " + Quoted(folder) + " does not exist beside the configuration file");
+      return;
+    }
+    const std::vector<std::string> copied = CopiedSubfolders(*entries);
+    std::vector<std::string> passedOver;
+    bool filesOnly = false;
+    for (const TFindEntry& entry : *entries) {
+      if (entry.Name == "." || entry.Name == "..") continue;
+      if ((entry.Attributes & AttrDirectory) == 0) {
+        filesOnly = true;
+      } else if (std::find(copied.begin(), copied.end(), entry.Name) == copied.end()) {
+        passedOver.push_back(entry.Name);
+      }
+    }
+    if (copied.empty()) {
+      FCopyAction = "nothing: no subfolder in " + folder;
+      Add(line.Number, TSeverity::Error,
+          "COPYDIR folder " + Quoted(folder) + " holds no subfolder to copy" +
+              (filesOnly ? " (files lying directly in it are not copied)" : ""));
+    } else {
+      FCopyAction = "subfolders " + JoinNames(copied) + " (beside the installer) into " + RootDirShown;
+    }
+    if (!passedOver.empty()) FCopyAction += "; passes over " + JoinNames(passedOver);
+  }
+
+  void CheckPathValue(const TLineReport& line) {
+    const std::string& value = line.Value;
+    const bool isDelete = line.Kind == dkDelete;
+    const std::string keyword(KeywordOf(line.Kind));
+    const bool absolute = (!value.empty() && (value[0] == '\\' || value[0] == '/')) ||
+                          (value.size() >= 2 && value[1] == ':');
+    if (absolute) {
+      Add(line.Number, TSeverity::Warning,
+          keyword + " " + Quoted(value) + " is an absolute path, but the installer always puts it after " +
+              (isDelete ? "the IDE folder: " + WithBackslash(RootDirShown) + VisibleText(value)
+                        : std::string("its own folder")));
+    }
+    std::string parts = value;
+    std::replace(parts.begin(), parts.end(), '/', '\\');
+    const std::vector<std::string> names = SplitAt(parts, '\\');
+    if (std::find(names.begin(), names.end(), "..") != names.end()) {
+      Add(line.Number, TSeverity::Warning,
+          keyword + " " + Quoted(value) + " holds \"..\": it reaches out of " +
+              (isDelete ? "the IDE folder" : "the folder beside the installer"));
+    }
+  }
+
+  void CrossCheckWithReader() {
+    TBytesHost host(FBytes);
+    TConfigReader reader(host);
+    if (reader.Open("Setup.cfg")) {
+      for (TDirective d = reader.ReadDirective(); d.Kind != dkEnd; d = reader.ReadDirective()) {
+        FResult.ReaderDirectives.push_back(std::move(d));
+      }
+    }
+    const auto& read = FResult.ReaderDirectives;
+    const auto& scanned = FResult.ScannedDirectives;
+    if (!std::equal(read.begin(), read.end(), scanned.begin(), scanned.end(), SameDirective)) {
+      Add(0, TSeverity::Error,
+          "this checker's reading of the lines disagrees with the installer's reader (" +
+              std::to_string(read.size()) + " directives against " + std::to_string(scanned.size()) +
+              "); the report above cannot be trusted for this file");
+    }
+  }
+
+  const std::string& FBytes;
+  const TFolderLister& FListFolder;
+  TScan FScan;
+  TCheckResult FResult;
+  std::vector<std::size_t> FActed;     // the rows of the lines handed to the run
+
+  // The run's state as the dispatch goes.
+  std::string FTitle;
+  bool FHasTarget = false;
+  std::string FIdeName;
+  std::int32_t FVersion = 0;
+  bool FIsDelphi = false;
+  std::string FBaseKey;
+  int FLanguageLine = 0;
+  bool FHelpLayoutReported = false;
+  int FLastPackageFile = 0;
+  int FLastHelpFile = 0;
+  std::string FCopyAction;
+};
+}  // namespace
+
+bool TCheckResult::HasErrors() const {
+  return std::any_of(Findings.begin(), Findings.end(),
+                     [](const TFinding& f) { return f.Severity == TSeverity::Error; });
+}
+
+std::string KindName(TDirectiveKind kind) {
+  if (kind == dkEnd) return "end";
+  if (kind == dkNone) return "none";
+  return std::string(KeywordOf(kind));
+}
+
+std::string VisibleText(std::string_view s) {
+  static const char* const Hex = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(s.size());
+  for (const char c : s) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 32 && byte != 127) {
+      out += c;
+    } else if (byte == 10) {
+      out += "<LF>";
+    } else if (byte == 13) {
+      out += "<CR>";
+    } else if (byte == 9) {
+      out += "<TAB>";
+    } else if (byte == 0) {
+      out += "<NUL>";
+    } else {
+      out += std::string("<x") + Hex[byte >> 4] + Hex[byte & 15] + ">";
+    }
+  }
+  return out;
+}
+
+std::vector<std::string> CopiedSubfolders(const std::vector<TFindEntry>& entries) {
+  std::vector<std::string> names;
+  for (const TFindEntry& entry : entries) {
+    // The folder copy asks for directories only, then descends into plain folders whose
+    // name does not begin with ".".
+    if (!EntryWanted(entry.Attributes, AttrDirectory) || !IsPlainFolder(entry.Attributes)) continue;
+    if (entry.Name.empty() || entry.Name[0] == '.') continue;
+    names.push_back(entry.Name);
+  }
+  return names;
+}
+
+TCheckResult CheckConfig(const std::string& bytes, const TFolderLister& listFolder) {
+  return TChecker(bytes, listFolder).Run();
+}
+
+}  // namespace Ferrowind

@@ -1,0 +1,148 @@
+#include "Check/Report.h"
+
+#include <cstddef>
+
+namespace Ferrowind {
+
+namespace {
+constexpr std::size_t KindColumn = 11;  // the longest keyword, PACKAGEFILE
+
+std::string FateName(TLineFate fate) {
+  switch (fate) {
+    case TLineFate::ActedOn: return "actedOn";
+    case TLineFate::PassedOver: return "passedOver";
+    case TLineFate::LastLine: return "lastLine";
+    case TLineFate::Continuation: return "joined";
+    case TLineFate::NeverRead: return "neverRead";
+  }
+  return "";
+}
+
+std::string Quoted(const std::string& s) { return "\"" + VisibleText(s) + "\""; }
+
+std::string Padded(std::string s, std::size_t width) {
+  if (s.size() < width) s.append(width - s.size(), ' ');
+  return s;
+}
+
+std::string Number(int n, std::size_t width) { return Padded("", width - std::min(width, std::to_string(n).size())) + std::to_string(n); }
+
+std::string ShownValue(const std::string& value) { return value.empty() ? "(empty)" : VisibleText(value); }
+
+std::string DescribeLine(const TLineReport& line) {
+  std::string text;
+  switch (line.Fate) {
+    case TLineFate::ActedOn:
+      text = Padded(KindName(line.Kind), KindColumn) + "  " + ShownValue(line.Value);
+      if (!line.Action.empty()) text += "  -> " + line.Action;
+      break;
+    case TLineFate::PassedOver:
+      text = line.Text.empty() ? "passed over (empty line)" : "passed over: " + Quoted(line.Text);
+      break;
+    case TLineFate::LastLine:
+      text = "not acted on: last line";
+      if (line.Kind != dkNone) {
+        text += " (" + KindName(line.Kind) + " " + ShownValue(line.Value) + ")";
+      } else if (!line.Text.empty()) {
+        text += ": " + Quoted(line.Text);
+      }
+      break;
+    case TLineFate::Continuation:
+      text = "read as part of line " + std::to_string(line.JoinedTo) + " (LF without CR before it)";
+      if (!line.Text.empty()) text += ": " + Quoted(line.Text);
+      break;
+    case TLineFate::NeverRead:
+      text = line.HoldsEndMark ? "never read: a byte 26 ends the text here" : "never read (after the byte 26)";
+      if (!line.Text.empty() && !line.HoldsEndMark) text += ": " + Quoted(line.Text);
+      break;
+  }
+  if (line.HoldsEndMark && line.Fate != TLineFate::NeverRead) text += "  [a byte 26 ends the text here]";
+  return text;
+}
+
+std::string JsonString(const std::string& s) {
+  static const char* const Hex = "0123456789abcdef";
+  std::string out = "\"";
+  for (const char c : s) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte == '"' || byte == '\\') {
+      out += '\\';
+      out += c;
+    } else if (byte < 32 || byte == 127) {
+      out += std::string("\\u00") + Hex[byte >> 4] + Hex[byte & 15];
+    } else if (byte >= 128) {
+      out += static_cast<char>(0xC0 | (byte >> 6));
+      out += static_cast<char>(0x80 | (byte & 0x3F));
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+std::size_t Count(const TCheckResult& result, TSeverity severity) {
+  std::size_t n = 0;
+  for (const TFinding& f : result.Findings) n += f.Severity == severity ? 1 : 0;
+  return n;
+}
+}  // namespace
+
+int ExitCodeFor(const TCheckResult& result) { return result.HasErrors() ? 1 : 0; }
+
+std::string TextReport(const TCheckResult& result, const std::string& path) {
+  std::string out = path + ": what the installer makes of each line\n";
+  const std::size_t width = std::to_string(result.Lines.empty() ? 1 : result.Lines.back().Number).size() + 2;
+  for (const TLineReport& line : result.Lines) out += Number(line.Number, width) + "  " + DescribeLine(line) + "\n";
+  if (result.Lines.empty()) out += "  (the file is empty)\n";
+  out += "\n";
+  for (const TFinding& f : result.Findings) {
+    out += (f.Line == 0 ? std::string("file") : "line " + std::to_string(f.Line)) + ": " +
+           (f.Severity == TSeverity::Error ? "error: " : "warning: ") + f.Message + "\n";
+  }
+  const std::size_t errors = Count(result, TSeverity::Error);
+  const std::size_t warnings = Count(result, TSeverity::Warning);
+  out += std::to_string(errors) + (errors == 1 ? " error, " : " errors, ") + std::to_string(warnings) +
+         (warnings == 1 ? " warning\n" : " warnings\n");
+  return out;
+}
+
+std::string JsonReport(const TCheckResult& result, const std::string& path) {
+  std::string out = "{\n  \"file\": " + JsonString(path) + ",\n  \"exitCode\": " +
+                    std::to_string(ExitCodeFor(result)) + ",\n  \"lines\": [";
+  bool first = true;
+  for (const TLineReport& line : result.Lines) {
+    out += first ? "\n" : ",\n";
+    first = false;
+    out += "    {\"line\": " + std::to_string(line.Number) + ", \"fate\": " + JsonString(FateName(line.Fate));
+    if (line.Fate == TLineFate::ActedOn || line.Fate == TLineFate::LastLine ||
+        line.Fate == TLineFate::PassedOver) {
+      out += ", \"kind\": " + JsonString(KindName(line.Kind)) + ", \"value\": " + JsonString(line.Value);
+    }
+    out += ", \"text\": " + JsonString(line.Text);
+    if (line.Fate == TLineFate::Continuation) out += ", \"joinedTo\": " + std::to_string(line.JoinedTo);
+    if (line.HoldsEndMark) out += ", \"endMark\": true";
+    if (!line.Action.empty()) out += ", \"action\": " + JsonString(line.Action);
+    out += "}";
+  }
+  out += first ? "],\n" : "\n  ],\n";
+  out += "  \"findings\": [";
+  first = true;
+  for (const TFinding& f : result.Findings) {
+    out += first ? "\n" : ",\n";
+    first = false;
+    out += "    {\"line\": " + (f.Line == 0 ? std::string("null") : std::to_string(f.Line)) +
+           ", \"severity\": " + JsonString(f.Severity == TSeverity::Error ? "error" : "warning") +
+           ", \"message\": " + JsonString(f.Message) + "}";
+  }
+  out += first ? "],\n" : "\n  ],\n";
+  out += "  \"errors\": " + std::to_string(Count(result, TSeverity::Error)) + ",\n  \"warnings\": " +
+         std::to_string(Count(result, TSeverity::Warning)) + "\n}\n";
+  return out;
+}
+
+std::string JsonUnreadable(const std::string& path) {
+  return "{\n  \"file\": " + JsonString(path) + ",\n  \"exitCode\": " + std::to_string(ExitUnreadable) +
+         ",\n  \"error\": \"the file cannot be read\"\n}\n";
+}
+
+}  // namespace Ferrowind
