@@ -1,0 +1,255 @@
+# Shared by the Wine end-to-end scripts: finding the tools, the prefix, registry set-up and
+# checks, running Setup.exe while answering its boxes, and assertions.
+# Expects FERROWIND_WINE_WORK (scratch folder, holds the prefix) and FERROWIND_SETUP_EXE.
+
+set -u
+
+SkipCode=77
+Caption="Ferrowind Component Installer"
+
+Skip() {
+  echo "SKIPPED: $*"
+  exit "$SkipCode"
+}
+
+Fail() {
+  echo "FAILED: $*" >&2
+  Failures=$((Failures + 1))
+}
+
+Failures=0
+
+# wine64 is enough: the test program is the 64-bit build, this machine runs no 32-bit code.
+FindTools() {
+  Wine=""
+  for candidate in "${FERROWIND_WINE:-}" /usr/lib/wine/wine64 "$(command -v wine64 || true)" \
+                   "$(command -v wine || true)"; do
+    if [ -n "$candidate" ] && [ -x "$candidate" ]; then Wine=$candidate; break; fi
+  done
+  [ -n "$Wine" ] || Skip "wine64 is not installed (Debian package wine64)"
+  WineServer=""
+  for candidate in "$(dirname "$Wine")/wineserver" "$(command -v wineserver || true)"; do
+    if [ -n "$candidate" ] && [ -x "$candidate" ]; then WineServer=$candidate; break; fi
+  done
+  [ -n "$WineServer" ] || Skip "wineserver is not installed (Debian package wine64)"
+  command -v xvfb-run >/dev/null && command -v Xvfb >/dev/null ||
+    Skip "xvfb-run or Xvfb is not installed (Debian package xvfb)"
+  command -v xdotool >/dev/null || Skip "xdotool is not installed (Debian package xdotool)"
+  command -v iconv >/dev/null || Skip "iconv is not installed"
+  export WINELOADER=$Wine
+}
+
+FindSetup() {
+  [ -n "${FERROWIND_SETUP_EXE:-}" ] && [ -f "$FERROWIND_SETUP_EXE" ] ||
+    Skip "no Setup.exe at ${FERROWIND_SETUP_EXE:-(unset)}: build the windows-x64 preset first"
+}
+
+SetPrefix() {
+  [ -n "${FERROWIND_WINE_WORK:-}" ] || { echo "FERROWIND_WINE_WORK is not set" >&2; exit 1; }
+  export WINEPREFIX=$FERROWIND_WINE_WORK/prefix
+  export WINEARCH=win64
+  # No Mono or Gecko installers: they would ask in a box of their own.
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEDEBUG=-all
+  DriveC=$WINEPREFIX/drive_c
+}
+
+# The X server that prefix.sh started for the whole run, when it runs; otherwise the
+# calling script runs again on a private one.
+OnXServer() {
+  local display pid
+  display=$(cat "$FERROWIND_WINE_WORK/xvfb.display" 2>/dev/null)
+  pid=$(cat "$FERROWIND_WINE_WORK/xvfb.pid" 2>/dev/null)
+  if [ -n "$display" ] && [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
+    export DISPLAY=:$display
+  elif [ -z "${FERROWIND_WINE_ON_X:-}" ]; then
+    FERROWIND_WINE_ON_X=1 exec xvfb-run -a -s "-screen 0 800x600x24" bash "$0" "$@"
+  fi
+}
+
+# Starts an X server and a wineserver that outlive this script, so that each scenario
+# starts in a moment instead of booting Wine's services again. StopServers ends them.
+StartServers() {
+  StopServers
+  rm -f "$FERROWIND_WINE_WORK/xvfb.display"
+  setsid Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp \
+    3>"$FERROWIND_WINE_WORK/xvfb.display" </dev/null >"$FERROWIND_WINE_WORK/xvfb.log" 2>&1 &
+  echo $! >"$FERROWIND_WINE_WORK/xvfb.pid"
+  local i
+  for ((i = 0; i < 100; i++)); do
+    [ -s "$FERROWIND_WINE_WORK/xvfb.display" ] && break
+    sleep 0.1
+  done
+  [ -s "$FERROWIND_WINE_WORK/xvfb.display" ] || { echo "Xvfb did not start" >&2; exit 1; }
+  DISPLAY=:$(cat "$FERROWIND_WINE_WORK/xvfb.display")
+  export DISPLAY
+  # Stays 30 s after the last Wine process, so a run that is cut short leaves nothing.
+  "$WineServer" -p30 </dev/null >/dev/null 2>&1
+  "$Wine" cmd /c exit </dev/null >/dev/null 2>&1 || true
+}
+
+StopServers() {
+  "$WineServer" -k >/dev/null 2>&1 || true
+  "$WineServer" -w >/dev/null 2>&1 || true
+  local pid
+  pid=$(cat "$FERROWIND_WINE_WORK/xvfb.pid" 2>/dev/null)
+  if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then kill "$pid"; fi
+  rm -f "$FERROWIND_WINE_WORK/xvfb.pid" "$FERROWIND_WINE_WORK/xvfb.display"
+}
+
+# Unix path of a Windows path on drive C:, e.g. UnixPath 'C:\fw\ide'.
+UnixPath() {
+  local rest=${1#[Cc]:}
+  echo "$DriveC${rest//\\//}"
+}
+
+# Writes text with CR LF line ends; arguments are the lines. An extra empty argument at
+# the end gives the final empty line that Setup.cfg needs.
+WriteCrLf() {
+  local file=$1
+  shift
+  mkdir -p "$(dirname "$file")"
+  : >"$file"
+  local line
+  for line in "$@"; do printf '%s\r\n' "$line" >>"$file"; done
+}
+
+# Empties the Borland keys of both roots, then imports a REGEDIT4 file into the 32-bit
+# view, where the 64-bit Setup.exe looks through KEY_WOW64_32KEY and the IDEs register.
+ResetRegistry() {
+  "$Wine" reg delete 'HKLM\Software\Borland' /f /reg:32 >/dev/null 2>&1 || true
+  "$Wine" reg delete 'HKCU\Software\Borland' /f /reg:32 >/dev/null 2>&1 || true
+  if [ $# -gt 0 ]; then
+    "$Wine" reg import "$1" /reg:32 >/dev/null 2>&1 || { echo "reg import $1 failed" >&2; exit 1; }
+  fi
+}
+
+# The user's Borland key as UTF-8 text with LF line ends, without the header line.
+ExportUserKeys() {
+  local out=$1
+  local raw=$out.utf16
+  rm -f "$raw"
+  if "$Wine" reg export 'HKCU\Software\Borland' "$(WinPath "$raw")" /y /reg:32 >/dev/null 2>&1; then
+    iconv -f UTF-16 -t UTF-8 "$raw" | tr -d '\r' | sed 1d >"$out"
+  else
+    : >"$out"
+  fi
+  rm -f "$raw"
+}
+
+# A Unix path as Wine names it (drive Z: maps /).
+WinPath() {
+  echo "Z:${1//\//\\}"
+}
+
+# Value data as the user's key export shows it ("name"="data" lines, escaped).
+ExpectRegLine() {
+  local export=$1 line=$2
+  grep -qxF -- "$line" "$export" || Fail "registry: no line $line"
+}
+
+# Every file below a folder with its size, checksum and modification time.
+Snapshot() {
+  (cd "$1" && find . -printf '%p %y %s %m %T@\n' | sort && find . -type f -exec md5sum {} + | sort -k2)
+}
+
+# Runs Setup.exe in folder (the package folder, also the working folder) and answers the
+# boxes in order: each answer is ok (Return) or cancel (Escape); boxes beyond the answers
+# get ok. Afterwards Boxes holds each box's text as Wine's trace writes it (CR LF as \r\n),
+# one per element, and SetupExit the program's exit code.
+RunSetup() {
+  local folder=$1
+  shift
+  local answers=("$@")
+  local trace=$folder/.trace.log
+  rm -f "$folder/.answers.log"
+  Boxes=()
+  SetupExit=
+  (cd "$folder" && WINEDEBUG=-all,trace+msgbox exec "$Wine" Setup.exe >/dev/null 2>"$trace") &
+  local pid=$!
+  local answered=0 deadline=$((SECONDS + 60)) window previous=""
+  while kill -0 "$pid" 2>/dev/null; do
+    if [ "$SECONDS" -ge "$deadline" ]; then
+      Fail "Setup.exe still running after 60 s"
+      kill "$pid" 2>/dev/null
+      break
+    fi
+    window=$(xdotool search --onlyvisible --name "^$Caption\$" 2>/dev/null | head -n 1)
+    if [ -z "$window" ] || [ "$window" = "$previous" ]; then
+      sleep 0.2
+      continue
+    fi
+    local answer=${answers[$answered]:-ok}
+    local key=Return
+    [ "$answer" = cancel ] && key=Escape
+    # The box is mapped before its dialog has set itself up: wait for Wine's trace of it.
+    local waited
+    for ((waited = 0; waited < 50; waited++)); do
+      [ "$(grep -ac MSGBOX_OnInit "$trace")" -gt "$answered" ] && break
+      sleep 0.1
+    done
+    if [ -n "${ScreenshotBox:-}" ] && [ "$answered" -eq "$ScreenshotBox" ] && command -v import >/dev/null; then
+      sleep 0.5
+      # shellcheck disable=SC2034  # SCREEN is set by the eval below, kept local.
+      local X Y WIDTH HEIGHT SCREEN
+      eval "$(xdotool getwindowgeometry --shell "$window")"
+      import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$ScreenshotFile" 2>/dev/null ||
+        Fail "screenshot failed"
+    fi
+    local tries=0
+    while xdotool search --onlyvisible --name "^$Caption\$" 2>/dev/null | grep -qx "$window"; do
+      if [ $((tries % 20)) -eq 0 ]; then
+        echo "$(date +%T.%N) box $((answered + 1)) window $window: $key" >>"$folder/.answers.log"
+        xdotool windowfocus --sync "$window" key "$key" 2>/dev/null || true
+      fi
+      tries=$((tries + 1))
+      [ "$tries" -ge 100 ] && break
+      sleep 0.1
+    done
+    previous=$window
+    answered=$((answered + 1))
+  done
+  wait "$pid"
+  SetupExit=$?
+  local line
+  while IFS= read -r line; do
+    line=${line#*MSGBOX_OnInit L\"}
+    Boxes+=("${line%\"}")
+  done < <(grep -a 'MSGBOX_OnInit' "$trace" | tr -d '\r')
+  if [ "${#Boxes[@]}" -ne "$answered" ]; then
+    Fail "Wine traced ${#Boxes[@]} boxes, the X server showed $answered"
+  fi
+}
+
+# ExpectBoxes text...: the boxes shown, exactly and in order.
+ExpectBoxes() {
+  local expected=("$@") i
+  for ((i = 0; i < ${#expected[@]} || i < ${#Boxes[@]}; i++)); do
+    if [ "${expected[$i]-<none>}" != "${Boxes[$i]-<none>}" ]; then
+      Fail "box $((i + 1)): expected \"${expected[$i]-<none>}\", shown \"${Boxes[$i]-<none>}\""
+    fi
+  done
+  [ "$SetupExit" = 0 ] || Fail "Setup.exe exit code $SetupExit"
+}
+
+ExpectFile() {
+  local file=$1 content=$2
+  if [ ! -f "$file" ]; then
+    Fail "missing file $file"
+  elif [ "$(cat "$file"; echo x)" != "${content}x" ]; then
+    Fail "$file holds $(od -c "$file" | head -n 20)"
+  fi
+}
+
+ExpectNoFile() {
+  [ ! -e "$1" ] || Fail "$1 should not exist"
+}
+
+Finish() {
+  if [ "$Failures" -gt 0 ]; then
+    echo "$Failures check(s) failed" >&2
+    exit 1
+  fi
+  echo "passed"
+  exit 0
+}

@@ -1,0 +1,254 @@
+#!/bin/bash
+# One end-to-end scenario of the real Setup.exe under Wine: scenarios.sh <name>.
+# Each lays out an IDE folder and a package folder under C:\fw\<name>, sets the registry,
+# runs Setup.exe answering its boxes through the X server, and checks what it changed.
+. "$(dirname "$0")/common.sh"
+FindTools
+FindSetup
+SetPrefix
+[ -d "$DriveC/windows" ] || { echo "no Wine prefix at $WINEPREFIX: run prefix.sh first" >&2; exit 1; }
+OnXServer "$@"
+
+Name=${1:?scenario name}
+Work=$FERROWIND_WINE_WORK/$Name
+Root="C:\\fw\\$Name\\ide"
+RootReg=${Root//\\/\\\\}
+Ide=$(UnixPath "$Root")
+Pkg=$(UnixPath "C:\\fw\\$Name\\pkg")
+Confirmation='You are about to install Widget Pack for Delphi 9\r\n\r\nPlease make sure Delphi is not running.'
+Summary='Widget Pack Installation\r\n\r\nAll files copied\r\nAll Components installed\r\n'
+
+chmod -R u+w "$(dirname "$Ide")" 2>/dev/null
+rm -rf "$(dirname "$Ide")" "$Work"
+mkdir -p "$Work" "$Pkg"
+cp "$FERROWIND_SETUP_EXE" "$Pkg/Setup.exe"
+
+# A Delphi 9 installation as its own setup would leave it, and a user who has started it.
+# With NoInstallation=1 only the user's keys are there.
+IdeRegistry() {
+  local installation=('[HKEY_LOCAL_MACHINE\SOFTWARE\Borland\Delphi\9.0]' "\"RootDir\"=\"$RootReg\"" \
+                      '"Version"="Enterprise"' '')
+  [ "${NoInstallation:-0}" = 1 ] && installation=()
+  WriteCrLf "$Work/registry.reg" 'REGEDIT4' '' "${installation[@]}" \
+    '[HKEY_CURRENT_USER\SOFTWARE\Borland\Delphi\9.0\Known Packages]' \
+    "\"$RootReg\\\\Bin\\\\dclstd90.bpl\"=\"Borland Standard Components\"" '' \
+    '[HKEY_CURRENT_USER\SOFTWARE\Borland\Delphi\9.0\Palette]' \
+    '"Standard"="TLabel;TEdit;"' \
+    '"Widgets"="TOld"' \
+    "$@" ''
+}
+
+IdeFolder() {
+  mkdir -p "$Ide/Bin" "$Ide/Lib" "$Ide/Help" "$Ide/Source/Vcl"
+  echo 'MZ' >"$Ide/Bin/delphi32.exe"
+  echo 'unit SysUtils' >"$Ide/Lib/SysUtils.dcu"
+  echo 'unit Classes' >"$Ide/Source/Vcl/Classes.pas"
+  echo 'the old widget unit' >"$Ide/Lib/WidgetPackOld.dcu"
+  chmod 444 "$Ide/Lib/WidgetPackOld.dcu"
+  WriteCrLf "$Ide/Help/Delphi9.cfg" ':Link delphi9.hlp' '  :Link win32.hlp  ' '' ''
+  WriteCrLf "$Ide/Help/Delphi9.cnt" ':Base delphi9.hlp' ':Title Delphi Help' '1 Delphi Help' \
+    ':Index Delphi Reference=delphi9.hlp' ':Index VCL Reference=vcl9.hlp' ':Include win32.cnt'
+  echo 'index cache' >"$Ide/Help/Delphi9.gid"
+}
+
+PackageFiles() {
+  mkdir -p "$Pkg/Files/Lib" "$Pkg/Files/Source/Widgets/Res" "$Pkg/Files/Help" "$Pkg/Files/.svn"
+  echo 'widget unit' >"$Pkg/Files/Lib/Widgets.dcu"
+  echo 'widget package' >"$Pkg/Files/Lib/WidgetPack.dpl"
+  printf 'unit Widgets;\r\ninterface\r\n' >"$Pkg/Files/Source/Widgets/Widgets.pas"
+  echo 'icons' >"$Pkg/Files/Source/Widgets/Res/Widgets.res"
+  echo 'help' >"$Pkg/Files/Help/Widgets.hlp"
+  echo 'not copied: a file beside the folders' >"$Pkg/Files/ReadMe.txt"
+  echo 'not copied: a folder named with a full stop' >"$Pkg/Files/.svn/entries"
+}
+
+FullConfiguration() {
+  WriteCrLf "$Pkg/Setup.cfg" 'PACKAGE=Widget Pack' 'LANGUAGE=Delphi 9' 'PACKAGEFILE=WidgetPack.dpl' \
+    'COMPONENT=TWidget Widgets' 'COMPONENT=TWidgetGrid Widget Extras' 'HELPFILE=Widgets.hlp' \
+    'COPYDIR=Files' 'DELETE=Lib\WidgetPackOld.dcu' \
+    'MESSAGE=Restart Delphi to see the Widgets page.' ''
+}
+
+FullLayout() {
+  IdeRegistry
+  ResetRegistry "$Work/registry.reg"
+  IdeFolder
+  PackageFiles
+  FullConfiguration
+}
+
+ExpectFullInstallation() {
+  ExpectBoxes "$Confirmation" 'Restart Delphi to see the Widgets page.' "${Summary}Help installed"
+  ExportUserKeys "$Work/user.reg"
+  ExpectRegLine "$Work/user.reg" "\"$RootReg\\\\Lib\\\\WidgetPack.dpl\"=\"Widget Pack\""
+  ExpectRegLine "$Work/user.reg" "\"$RootReg\\\\Bin\\\\dclstd90.bpl\"=\"Borland Standard Components\""
+  ExpectRegLine "$Work/user.reg" '"Widgets"="TOld;TWidget;"'
+  ExpectRegLine "$Work/user.reg" '"Widget Extras"="TWidgetGrid;"'
+  ExpectRegLine "$Work/user.reg" '"Standard"="TLabel;TEdit;"'
+  [ "$(grep -c '=' "$Work/user.reg")" -eq 5 ] || Fail "registry: expected 5 values, got $(cat "$Work/user.reg")"
+  ExpectFile "$Ide/Help/Delphi9.cfg" $':Link delphi9.hlp\r\n:Link win32.hlp\r\n:LINK Widgets.hlp\r\n\r\n'
+  ExpectFile "$Ide/Help/Delphi9.cnt" $':Base delphi9.hlp\r\n:Title Delphi Help\r\n1 Delphi Help\r\n:Index Delphi Reference=delphi9.hlp\r\n:Index VCL Reference=vcl9.hlp\r\n:INDEX Widget Pack=Widgets.hlp\r\n:Include win32.cnt\r\n\r\n'
+  ExpectNoFile "$Ide/Help/Delphi9.gid"
+  local file
+  for file in Lib/Widgets.dcu Lib/WidgetPack.dpl Source/Widgets/Widgets.pas \
+              Source/Widgets/Res/Widgets.res Help/Widgets.hlp; do
+    cmp -s "$Pkg/Files/$file" "$Ide/$file" || Fail "$file was not copied"
+  done
+  ExpectNoFile "$Ide/ReadMe.txt"
+  ExpectNoFile "$Ide/.svn"
+  ExpectNoFile "$Ide/Lib/WidgetPackOld.dcu"
+  ExpectFile "$Ide/Lib/SysUtils.dcu" $'unit SysUtils\n'
+  local left
+  left=$(cd "$Ide" && find . -name '*.tmp' -o -name '*~*')
+  [ -z "$left" ] || Fail "temporary files left: $left"
+}
+
+ScenarioFull() {
+  FullLayout
+  ScreenshotBox=0
+  ScreenshotFile=$FERROWIND_WINE_WORK/confirmation.png
+  RunSetup "$Pkg" ok ok ok
+  ExpectFullInstallation
+  if command -v import >/dev/null; then
+    [ -s "$ScreenshotFile" ] || Fail "no screenshot of the confirmation box"
+    echo "screenshot of the confirmation box: $ScreenshotFile"
+  fi
+}
+
+ScenarioSecondRun() {
+  FullLayout
+  RunSetup "$Pkg" ok ok ok
+  ExpectFullInstallation
+  Snapshot "$Ide" >"$Work/files.before"
+  ExportUserKeys "$Work/user.before"
+  sleep 1
+  RunSetup "$Pkg" ok ok ok
+  ExpectBoxes "$Confirmation" 'Restart Delphi to see the Widgets page.' "${Summary}Help installed"
+  Snapshot "$Ide" >"$Work/files.after"
+  ExportUserKeys "$Work/user.after"
+  diff "$Work/files.before" "$Work/files.after" >&2 || Fail "the second run changed files"
+  diff "$Work/user.before" "$Work/user.after" >&2 || Fail "the second run changed the registry"
+}
+
+# Everything that would change something comes after the question; Cancel stops it all.
+ScenarioCancel() {
+  FullLayout
+  WriteCrLf "$Pkg/Setup.cfg" 'PACKAGE=Widget Pack' 'MESSAGE=Read this first' 'LANGUAGE=Delphi 9' \
+    'PACKAGEFILE=WidgetPack.dpl' 'COMPONENT=TWidget Widgets' 'HELPFILE=Widgets.hlp' \
+    'COPYDIR=Files' 'DELETE=Lib\WidgetPackOld.dcu' 'MESSAGE=Never shown' ''
+  Snapshot "$Ide" >"$Work/files.before"
+  ExportUserKeys "$Work/user.before"
+  RunSetup "$Pkg" ok cancel
+  ExpectBoxes 'Read this first' "$Confirmation"
+  Snapshot "$Ide" >"$Work/files.after"
+  ExportUserKeys "$Work/user.after"
+  diff "$Work/files.before" "$Work/files.after" >&2 || Fail "Cancel changed files"
+  diff "$Work/user.before" "$Work/user.after" >&2 || Fail "Cancel changed the registry"
+}
+
+ScenarioIdeNotFound() {
+  NoInstallation=1 IdeRegistry
+  ResetRegistry "$Work/registry.reg"
+  IdeFolder
+  PackageFiles
+  FullConfiguration
+  Snapshot "$Ide" >"$Work/files.before"
+  ExportUserKeys "$Work/user.before"
+  RunSetup "$Pkg" ok ok
+  ExpectBoxes "$Confirmation" 'Delphi 9 not found.'
+  Snapshot "$Ide" >"$Work/files.after"
+  ExportUserKeys "$Work/user.after"
+  diff "$Work/files.before" "$Work/files.after" >&2 || Fail "files changed"
+  diff "$Work/user.before" "$Work/user.after" >&2 || Fail "the registry changed"
+}
+
+ScenarioNoConfiguration() {
+  FullLayout
+  rm "$Pkg/Setup.cfg"
+  ExportUserKeys "$Work/user.before"
+  RunSetup "$Pkg" ok
+  ExpectBoxes 'Configuration file not found'
+  ExportUserKeys "$Work/user.after"
+  diff "$Work/user.before" "$Work/user.after" >&2 || Fail "the registry changed"
+}
+
+# Messages before any IDE, an empty one, a keyword in lower case; the last line of the
+# file is never acted on; without LANGUAGE the summary says the file is wrong.
+ScenarioMessage() {
+  ResetRegistry
+  WriteCrLf "$Pkg/Setup.cfg" 'MESSAGE=Before any IDE' 'MESSAGE=' '  message = Keywords ignore case ' \
+    'MESSAGE=The last line is never shown'
+  RunSetup "$Pkg" ok ok ok ok
+  ExpectBoxes 'Before any IDE' '' 'Keywords ignore case' \
+    ' Incorrect configuration file\r\n\r\nAll files copied\r\nNO Components installed\r\nNO Help installed'
+}
+
+# Page lists longer than 257 bytes are read whole and extended, never replaced.
+ScenarioLongPalette() {
+  local widgets="" big="" i
+  for ((i = 1; i <= 60; i++)); do widgets+=$(printf 'TWidget%03d;' "$i"); done
+  for ((i = 1; i <= 40; i++)); do big+=$(printf '%sTBigComponent%02d' "${big:+;}" "$i"); done
+  IdeRegistry "\"Long Widgets\"=\"$widgets\"" "\"Big\"=\"$big\""
+  ResetRegistry "$Work/registry.reg"
+  IdeFolder
+  WriteCrLf "$Pkg/Setup.cfg" 'PACKAGE=Widget Pack' 'LANGUAGE=Delphi 9' 'PACKAGEFILE=WidgetPack.dpl' \
+    'COMPONENT=TWidgetGrid Long Widgets' 'COMPONENT=TWidget042 Long Widgets' 'COMPONENT=TBigOne Big' ''
+  RunSetup "$Pkg" ok ok
+  ExpectBoxes "$Confirmation" "${Summary}NO Help installed"
+  ExportUserKeys "$Work/user.reg"
+  ExpectRegLine "$Work/user.reg" "\"Long Widgets\"=\"${widgets}TWidgetGrid;\""
+  ExpectRegLine "$Work/user.reg" "\"Big\"=\"${big};TBigOne;\""
+  [ "${#widgets}" -gt 257 ] && [ "${#big}" -gt 257 ] || Fail "the test lists are too short"
+}
+
+# A read-only help configuration is not rewritten; the contents file still gains its
+# line, and the index cache stays because the help was not hooked in.
+ScenarioReadOnlyHelp() {
+  IdeRegistry
+  ResetRegistry "$Work/registry.reg"
+  IdeFolder
+  chmod 444 "$Ide/Help/Delphi9.cfg"
+  local before
+  before=$(od -c "$Ide/Help/Delphi9.cfg")
+  WriteCrLf "$Pkg/Setup.cfg" 'PACKAGE=Widget Pack' 'LANGUAGE=Delphi 9' 'PACKAGEFILE=WidgetPack.dpl' \
+    'HELPFILE=Widgets.hlp' ''
+  RunSetup "$Pkg" ok ok
+  ExpectBoxes "$Confirmation" "${Summary}NO Help installed"
+  [ "$(od -c "$Ide/Help/Delphi9.cfg")" = "$before" ] || Fail "the read-only Delphi9.cfg changed"
+  [ "$(stat -c %a "$Ide/Help/Delphi9.cfg")" = 444 ] || Fail "Delphi9.cfg is no longer read-only"
+  grep -q ':INDEX Widget Pack=Widgets.hlp' "$Ide/Help/Delphi9.cnt" || Fail "Delphi9.cnt has no :INDEX line"
+  [ -f "$Ide/Help/Delphi9.gid" ] || Fail "Delphi9.gid was removed"
+  local listing
+  listing=$(ls -A "$Ide/Help" | tr '\n' ' ')
+  [ "$listing" = "Delphi9.cfg Delphi9.cnt Delphi9.gid " ] || Fail "Help holds $listing"
+}
+
+# A user who never started the IDE has no Known Packages key: nothing is registered, and
+# the summary says so.
+ScenarioNoUserKey() {
+  WriteCrLf "$Work/registry.reg" 'REGEDIT4' '' \
+    '[HKEY_LOCAL_MACHINE\SOFTWARE\Borland\Delphi\9.0]' "\"RootDir\"=\"$RootReg\"" ''
+  ResetRegistry "$Work/registry.reg"
+  IdeFolder
+  WriteCrLf "$Pkg/Setup.cfg" 'PACKAGE=Widget Pack' 'LANGUAGE=Delphi 9' 'PACKAGEFILE=WidgetPack.dpl' \
+    'COMPONENT=TWidget Widgets' ''
+  RunSetup "$Pkg" ok ok
+  ExpectBoxes "$Confirmation" \
+    'Widget Pack Installation\r\n\r\nAll files copied\r\nNO Components installed\r\nNO Help installed'
+  ExportUserKeys "$Work/user.reg"
+  [ ! -s "$Work/user.reg" ] || Fail "keys were created: $(cat "$Work/user.reg")"
+}
+
+case "$Name" in
+  full) ScenarioFull ;;
+  second_run) ScenarioSecondRun ;;
+  cancel) ScenarioCancel ;;
+  ide_not_found) ScenarioIdeNotFound ;;
+  no_configuration) ScenarioNoConfiguration ;;
+  message) ScenarioMessage ;;
+  long_palette) ScenarioLongPalette ;;
+  read_only_help) ScenarioReadOnlyHelp ;;
+  no_user_key) ScenarioNoUserKey ;;
+  *) echo "unknown scenario $Name" >&2; exit 2 ;;
+esac
+Finish
