@@ -56,12 +56,12 @@ TRegRead TBytesHost::RegQuery(THandle, const std::string&, std::string* data) {
 bool TBytesHost::RegSet(THandle, const std::string&, const std::string&) { return false; }
 void TBytesHost::RegClose(THandle) {}
 
-bool TBytesHost::FindFirst(const std::string&, THandle* find, TFindEntry*) {
+TFind TBytesHost::FindFirst(const std::string&, THandle* find, TFindEntry*) {
   *find = 0;
-  return false;
+  return TFind::Failed;
 }
 
-bool TBytesHost::FindNext(THandle, TFindEntry*) { return false; }
+TFind TBytesHost::FindNext(THandle, TFindEntry*) { return TFind::Failed; }
 void TBytesHost::FindClose(THandle) {}
 bool TBytesHost::GetAttributes(const std::string&, std::uint32_t*) { return false; }
 bool TBytesHost::SetAttributes(const std::string&, std::uint32_t) { return false; }

@@ -27,8 +27,8 @@ class TBytesHost : public THost {
   TRegRead RegQuery(THandle key, const std::string& name, std::string* data) override;
   bool RegSet(THandle key, const std::string& name, const std::string& data) override;
   void RegClose(THandle key) override;
-  bool FindFirst(const std::string& pattern, THandle* find, TFindEntry* entry) override;
-  bool FindNext(THandle find, TFindEntry* entry) override;
+  TFind FindFirst(const std::string& pattern, THandle* find, TFindEntry* entry) override;
+  TFind FindNext(THandle find, TFindEntry* entry) override;
   void FindClose(THandle find) override;
   bool GetAttributes(const std::string& path, std::uint32_t* attributes) override;
   bool SetAttributes(const std::string& path, std::uint32_t attributes) override;

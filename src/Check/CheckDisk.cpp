@@ -42,10 +42,10 @@ TFolderLister HostFolderLister(THost& host, const std::string& configFolder) {
     std::vector<TFindEntry> entries;
     THandle find = 0;
     TFindEntry entry;
-    if (!host.FindFirst(WithBackslash(folder) + "*.*", &find, &entry)) return entries;
+    if (host.FindFirst(WithBackslash(folder) + "*.*", &find, &entry) != TFind::Entry) return entries;
     do {
       entries.push_back(entry);
-    } while (host.FindNext(find, &entry));
+    } while (host.FindNext(find, &entry) == TFind::Entry);
     host.FindClose(find);
     return entries;
   };

@@ -19,13 +19,14 @@ bool StartsWithIgnoringCase(std::string_view s, std::string_view upperPrefix) {
   return s.size() >= upperPrefix.size() && EqualsIgnoringCase(s.substr(0, upperPrefix.size()), upperPrefix);
 }
 
-// True when path names a file; a folder of that name does not count.
-bool FileExists(THost& host, const std::string& path) {
+// Whether path names a file (a folder of that name does not count), or the look failed.
+TFind FindFile(THost& host, const std::string& path) {
   THandle find = 0;
   TFindEntry entry;
-  if (!host.FindFirst(path, &find, &entry)) return false;
+  const TFind found = host.FindFirst(path, &find, &entry);
+  if (found != TFind::Entry) return found;
   host.FindClose(find);
-  return (entry.Attributes & AttrDirectory) == 0;
+  return (entry.Attributes & AttrDirectory) == 0 ? TFind::Entry : TFind::NoMore;
 }
 }  // namespace
 
@@ -47,9 +48,14 @@ bool TComponentInstall::InstallHelp(const std::string& help, const std::string& 
   bool ok = AddHelpLink(files.Configuration, help);
   // The contents entry is a convenience; help works without it, so it decides nothing.
   AddHelpIndex(files.Contents, help, title);
-  if (ok && FileExists(FHost, files.IndexCache)) {
-    FHost.SetAttributes(files.IndexCache, 0);
-    ok = FHost.RemoveFile(files.IndexCache);
+  if (ok) {
+    const TFind cache = FindFile(FHost, files.IndexCache);
+    if (cache == TFind::Entry) {
+      FHost.SetAttributes(files.IndexCache, 0);
+      ok = FHost.RemoveFile(files.IndexCache);
+    }
+    // A cache that may still be there would keep the help system from seeing the link.
+    if (cache == TFind::Failed) ok = false;
   }
   return ok;
 }

@@ -12,18 +12,20 @@ constexpr std::uint32_t FoldersOnly = AttrDirectory;
 constexpr std::uint32_t EveryEntry = 63;
 
 // Calls visit for each wanted entry of folder until it returns false; the enumeration is
-// closed exactly once. Returns visit's last answer, true when nothing was visited.
+// closed exactly once. Returns visit's last answer, true when nothing was visited, and
+// false when the listing failed: a folder that could not be read was not copied.
 bool ForEachEntry(THost& host, const std::string& folder, std::uint32_t wanted,
                   const std::function<bool(const TFindEntry&)>& visit) {
   THandle find = 0;
   TFindEntry entry;
-  if (!host.FindFirst(WithBackslash(folder) + "*.*", &find, &entry)) return true;
+  TFind step = host.FindFirst(WithBackslash(folder) + "*.*", &find, &entry);
+  if (step != TFind::Entry) return step == TFind::NoMore;
   bool ok = true;
   do {
     if (EntryWanted(entry.Attributes, wanted)) ok = visit(entry);
-  } while (ok && host.FindNext(find, &entry));
+  } while (ok && (step = host.FindNext(find, &entry)) == TFind::Entry);
   host.FindClose(find);
-  return ok;
+  return ok && step != TFind::Failed;
 }
 }  // namespace
 

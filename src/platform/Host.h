@@ -35,6 +35,10 @@ constexpr std::uint32_t AttrReparsePoint = 1024;
 // so that a list is never taken for empty and overwritten.
 enum class TRegRead { Found, Missing, Failed };
 
+// The outcome of an enumeration step: an entry, no (more) entries, or a failure. A folder
+// that cannot be listed is not the same as an empty one.
+enum class TFind { Entry, NoMore, Failed };
+
 enum class TFileAccess { Read, ReadWrite };
 enum class TFileShare { None, Read };                 // what other openers may do meanwhile
 enum class TFileCreate { OpenExisting, CreateAlways };  // CreateAlways truncates an existing file
@@ -76,9 +80,11 @@ class THost {
 
   // Enumerates the entries matching pattern: a folder path followed by "*.*", "*" or one
   // literal name. Every entry is delivered, "." and ".." included; filtering is the
-  // caller's. False (and *find 0) when nothing matches.
-  virtual bool FindFirst(const std::string& pattern, THandle* find, TFindEntry* entry) = 0;
-  virtual bool FindNext(THandle find, TFindEntry* entry) = 0;
+  // caller's. NoMore when nothing matches (a missing folder or name), Failed for any other
+  // error; *find is 0 unless Entry.
+  virtual TFind FindFirst(const std::string& pattern, THandle* find, TFindEntry* entry) = 0;
+  // NoMore after the last entry; Failed when the listing broke off.
+  virtual TFind FindNext(THandle find, TFindEntry* entry) = 0;
   virtual void FindClose(THandle find) = 0;
 
   virtual bool GetAttributes(const std::string& path, std::uint32_t* attributes) = 0;

@@ -158,8 +158,8 @@ class THostPosix final : public THost {
   bool FileWrite(THandle file, const char* data, std::size_t count, std::size_t* written) override;
   bool FileFlush(THandle file) override;
   void FileClose(THandle file) override;
-  bool FindFirst(const std::string& pattern, THandle* find, TFindEntry* entry) override;
-  bool FindNext(THandle find, TFindEntry* entry) override;
+  TFind FindFirst(const std::string& pattern, THandle* find, TFindEntry* entry) override;
+  TFind FindNext(THandle find, TFindEntry* entry) override;
   void FindClose(THandle find) override { FFinds.erase(find); }
   bool GetAttributes(const std::string& path, std::uint32_t* attributes) override;
   bool SetAttributes(const std::string& path, std::uint32_t attributes) override;
@@ -340,12 +340,12 @@ void THostPosix::FileClose(THandle file) {
   FFiles.erase(it);
 }
 
-bool THostPosix::FindFirst(const std::string& pattern, THandle* find, TFindEntry* entry) {
+TFind THostPosix::FindFirst(const std::string& pattern, THandle* find, TFindEntry* entry) {
   *find = 0;
   const std::size_t separator = pattern.find_last_of("\\/");
   const std::string folder = separator == std::string::npos ? "" : pattern.substr(0, separator + 1);
   const std::string last = separator == std::string::npos ? pattern : pattern.substr(separator + 1);
-  if (last.empty()) return false;
+  if (last.empty()) return TFind::NoMore;
 
   TOpenFind found;
   if (last.find_first_of("*?") == std::string::npos) {
@@ -355,7 +355,7 @@ bool THostPosix::FindFirst(const std::string& pattern, THandle* find, TFindEntry
   } else {
     const std::string realFolder = folder.empty() ? "." : ResolvePosixPath(folder);
     DIR* dir = opendir(realFolder.c_str());
-    if (dir == nullptr) return false;
+    if (dir == nullptr) return errno == ENOENT || errno == ENOTDIR ? TFind::NoMore : TFind::Failed;
     std::vector<std::string> names;
     while (const dirent* item = readdir(dir)) {
       if (MatchesWildcard(last, item->d_name)) names.emplace_back(item->d_name);
@@ -370,19 +370,20 @@ bool THostPosix::FindFirst(const std::string& pattern, THandle* find, TFindEntry
       }
     }
   }
-  if (found.Entries.empty()) return false;
+  if (found.Entries.empty()) return TFind::NoMore;
   *entry = found.Entries[0];
   found.Next = 1;
   *find = FNextHandle++;
   FFinds.emplace(*find, std::move(found));
-  return true;
+  return TFind::Entry;
 }
 
-bool THostPosix::FindNext(THandle find, TFindEntry* entry) {
+TFind THostPosix::FindNext(THandle find, TFindEntry* entry) {
   const auto it = FFinds.find(find);
-  if (it == FFinds.end() || it->second.Next >= it->second.Entries.size()) return false;
+  if (it == FFinds.end()) return TFind::Failed;
+  if (it->second.Next >= it->second.Entries.size()) return TFind::NoMore;
   *entry = it->second.Entries[it->second.Next++];
-  return true;
+  return TFind::Entry;
 }
 
 bool THostPosix::GetAttributes(const std::string& path, std::uint32_t* attributes) {

@@ -158,21 +158,30 @@ class THostWin32 final : public THost {
     CloseHandle(FromHandle(file));
   }
 
-  bool FindFirst(const std::string& pattern, THandle* find, TFindEntry* entry) override {
+  // Nothing to list and a listing that failed report different errors; only the
+  // first is an empty result.
+  static TFind NothingOrFailure() {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_NO_MORE_FILES
+               ? TFind::NoMore
+               : TFind::Failed;
+  }
+
+  TFind FindFirst(const std::string& pattern, THandle* find, TFindEntry* entry) override {
     *find = 0;
     WIN32_FIND_DATAA data{};
     HANDLE handle = FindFirstFileA(pattern.c_str(), &data);
-    if (handle == INVALID_HANDLE_VALUE || handle == nullptr) return false;
+    if (handle == INVALID_HANDLE_VALUE || handle == nullptr) return NothingOrFailure();
     *find = ToHandle(handle);
     FillEntry(data, entry);
-    return true;
+    return TFind::Entry;
   }
 
-  bool FindNext(THandle find, TFindEntry* entry) override {
+  TFind FindNext(THandle find, TFindEntry* entry) override {
     WIN32_FIND_DATAA data{};
-    if (FindNextFileA(FromHandle(find), &data) == FALSE) return false;
+    if (FindNextFileA(FromHandle(find), &data) == FALSE) return NothingOrFailure();
     FillEntry(data, entry);
-    return true;
+    return TFind::Entry;
   }
 
   void FindClose(THandle find) override {

@@ -143,7 +143,10 @@ bool TMemoryHost::RegOpen(TRootKey root, const std::string& path, std::uint32_t 
   }
   if (!exists) return false;
   *key = FNextHandle++;
-  FOpenKeys[*key] = (access & KeyWriteAccess) == KeyWriteAccess ? "W" + name : "R" + name;
+  // As on Windows, reading needs the query bit and writing the set bit of the access mask.
+  const bool canRead = (access & 0x1) != 0;
+  const bool canWrite = (access & 0x2) != 0;
+  FOpenKeys[*key] = (canRead && canWrite ? "B" : canWrite ? "W" : canRead ? "R" : "-") + name;
   return true;
 }
 
@@ -153,7 +156,7 @@ TRegRead TMemoryHost::RegQuery(THandle key, const std::string& name, std::string
   if (!Enter(TOp::RegQuery, open == FOpenKeys.end() ? name : open->second.substr(1) + "\\" + name)) {
     return TRegRead::Failed;
   }
-  if (open == FOpenKeys.end()) return TRegRead::Failed;
+  if (open == FOpenKeys.end() || (open->second[0] != 'R' && open->second[0] != 'B')) return TRegRead::Failed;
   const TKey& values = FKeys[open->second.substr(1)];
   const auto value = values.Values.find(Fold(name));
   if (value == values.Values.end()) return TRegRead::Missing;
@@ -166,7 +169,7 @@ bool TMemoryHost::RegSet(THandle key, const std::string& name, const std::string
   if (!Enter(TOp::RegSet, open == FOpenKeys.end() ? name : open->second.substr(1) + "\\" + name)) {
     return false;
   }
-  if (open == FOpenKeys.end() || open->second[0] != 'W') return false;
+  if (open == FOpenKeys.end() || (open->second[0] != 'W' && open->second[0] != 'B')) return false;
   auto& value = FKeys[open->second.substr(1)].Values[Fold(name)];
   if (value.first.empty()) value.first = name;
   value.second = data;
@@ -267,16 +270,16 @@ void TMemoryHost::FileClose(THandle file) {
 
 // ---- Enumeration.
 
-bool TMemoryHost::FindFirst(const std::string& pattern, THandle* find, TFindEntry* entry) {
+TFind TMemoryHost::FindFirst(const std::string& pattern, THandle* find, TFindEntry* entry) {
   *find = 0;
-  if (!Enter(TOp::FindFirst, pattern)) return false;
+  if (!Enter(TOp::FindFirst, pattern)) return TFind::Failed;
   const std::string folded = Fold(pattern);
   const std::string folder = Parent(folded);
   const std::string last = folded.substr(folder.empty() ? 0 : folder.size() + 1);
   TOpenFind found;
   if (last == "*.*" || last == "*") {
     const auto node = FFiles.find(folder);
-    if (node == FFiles.end() || !node->second.IsFolder) return false;
+    if (node == FFiles.end() || !node->second.IsFolder) return TFind::NoMore;
     found.Entries.push_back({".", AttrDirectory});
     found.Entries.push_back({"..", AttrDirectory});
     const std::string prefix = folder + "\\";
@@ -288,22 +291,23 @@ bool TMemoryHost::FindFirst(const std::string& pattern, THandle* find, TFindEntr
     }
   } else {
     const auto node = FFiles.find(folded);
-    if (node == FFiles.end()) return false;
+    if (node == FFiles.end()) return TFind::NoMore;
     found.Entries.push_back({LastComponent(node->second.Name), node->second.Attributes});
   }
   *entry = found.Entries[0];
   found.Next = 1;
   *find = FNextHandle++;
   FOpenFinds[*find] = std::move(found);
-  return true;
+  return TFind::Entry;
 }
 
-bool TMemoryHost::FindNext(THandle find, TFindEntry* entry) {
-  if (!Enter(TOp::FindNext, "")) return false;
+TFind TMemoryHost::FindNext(THandle find, TFindEntry* entry) {
+  if (!Enter(TOp::FindNext, "")) return TFind::Failed;
   const auto open = FOpenFinds.find(find);
-  if (open == FOpenFinds.end() || open->second.Next >= open->second.Entries.size()) return false;
+  if (open == FOpenFinds.end()) return TFind::Failed;
+  if (open->second.Next >= open->second.Entries.size()) return TFind::NoMore;
   *entry = open->second.Entries[open->second.Next++];
-  return true;
+  return TFind::Entry;
 }
 
 void TMemoryHost::FindClose(THandle find) {

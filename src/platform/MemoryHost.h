@@ -77,8 +77,8 @@ class TMemoryHost : public THost {
   bool FileWrite(THandle file, const char* data, std::size_t count, std::size_t* written) override;
   bool FileFlush(THandle file) override;
   void FileClose(THandle file) override;
-  bool FindFirst(const std::string& pattern, THandle* find, TFindEntry* entry) override;
-  bool FindNext(THandle find, TFindEntry* entry) override;
+  TFind FindFirst(const std::string& pattern, THandle* find, TFindEntry* entry) override;
+  TFind FindNext(THandle find, TFindEntry* entry) override;
   void FindClose(THandle find) override;
   bool GetAttributes(const std::string& path, std::uint32_t* attributes) override;
   bool SetAttributes(const std::string& path, std::uint32_t attributes) override;

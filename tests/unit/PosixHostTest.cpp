@@ -98,12 +98,12 @@ class PosixHostTest : public ::testing::Test {
     std::vector<TFindEntry> entries;
     THandle find = 0;
     TFindEntry entry;
-    if (!Host.FindFirst(pattern, &find, &entry)) {
+    if (Host.FindFirst(pattern, &find, &entry) != TFind::Entry) {
       EXPECT_EQ(find, 0u);
       return entries;
     }
     do entries.push_back(entry);
-    while (Host.FindNext(find, &entry));
+    while (Host.FindNext(find, &entry) == TFind::Entry);
     Host.FindClose(find);
     return entries;
   }
