@@ -608,11 +608,7 @@ std::string VisibleText(std::string_view s) {
 std::vector<std::string> CopiedSubfolders(const std::vector<TFindEntry>& entries) {
   std::vector<std::string> names;
   for (const TFindEntry& entry : entries) {
-    // The folder copy asks for directories only, then descends into plain folders whose
-    // name does not begin with ".".
-    if (!EntryWanted(entry.Attributes, AttrDirectory) || !IsPlainFolder(entry.Attributes)) continue;
-    if (entry.Name.empty() || entry.Name[0] == '.') continue;
-    names.push_back(entry.Name);
+    if (IsCopiedSubfolder(entry)) names.push_back(entry.Name);
   }
   return names;
 }

@@ -37,6 +37,11 @@ bool IsPlainFolder(std::uint32_t attributes) {
   return (attributes & AttrDirectory) != 0 && (attributes & AttrReparsePoint) == 0;
 }
 
+bool IsCopiedSubfolder(const TFindEntry& entry) {
+  return EntryWanted(entry.Attributes, FoldersOnly) && IsPlainFolder(entry.Attributes) && !entry.Name.empty() &&
+         entry.Name[0] != '.';
+}
+
 std::string InstallerFolder(THost& host) {
   const std::string path = host.ProgramPath();
   const std::size_t cut = path.find_last_of("\\:");
@@ -46,7 +51,7 @@ std::string InstallerFolder(THost& host) {
 bool CopyFolders(THost& host, const std::string& folder, const std::string& root) {
   const std::string source = WithBackslash(InstallerFolder(host)) + folder;
   return ForEachEntry(host, source, FoldersOnly, [&](const TFindEntry& entry) {
-    if (!IsPlainFolder(entry.Attributes) || entry.Name.empty() || entry.Name[0] == '.') return true;
+    if (!IsCopiedSubfolder(entry)) return true;
     return CopyTree(host, WithBackslash(source) + entry.Name, WithBackslash(root) + entry.Name);
   });
 }

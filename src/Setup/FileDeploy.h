@@ -29,5 +29,8 @@ void RemoveFileForced(THost& host, const std::string& path);
 bool EntryWanted(std::uint32_t attributes, std::uint32_t wanted);
 // A folder to descend into: the directory bit, and not a link to elsewhere.
 bool IsPlainFolder(std::uint32_t attributes);
+// Whether COPYDIR copies this entry of its source folder: delivered when directories are
+// asked for, a plain folder, and a name not beginning with ".".
+bool IsCopiedSubfolder(const TFindEntry& entry);
 
 }  // namespace Ferrowind
