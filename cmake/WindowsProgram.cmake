@@ -18,3 +18,17 @@ foreach(target ferrowind_core ferrowind_host Setup)
 endforeach()
 target_link_options(Setup PRIVATE
   -mwindows -static -static-libgcc -static-libstdc++ -s -Wl,--gc-sections)
+
+# The vendor's zip: the program, the checker, an example configuration with its keywords
+# explained, and a short README.
+install(TARGETS Setup RUNTIME DESTINATION .)
+install(FILES ${PROJECT_SOURCE_DIR}/vendor/Setup.cfg ${PROJECT_SOURCE_DIR}/vendor/Keywords.txt
+              ${PROJECT_SOURCE_DIR}/vendor/README.txt DESTINATION .)
+# The checker is defined after this file; the expression is resolved when the build is
+# generated.
+install(PROGRAMS $<TARGET_FILE:ferrowind-check> DESTINATION .)
+set(CPACK_GENERATOR ZIP)
+set(CPACK_PACKAGE_NAME FerrowindSetup)
+set(CPACK_PACKAGE_FILE_NAME "FerrowindSetup-${PROJECT_VERSION}-${CMAKE_SYSTEM_PROCESSOR}")
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+include(CPack)
