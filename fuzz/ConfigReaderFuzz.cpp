@@ -1,0 +1,119 @@
+// Setup.cfg bytes through the reader, checked against a plain model of the line rules:
+// lines end at CR (one LF after it is skipped), byte 26 ends the text, the last line read
+// is never acted on, keywords match ignoring case, values are stripped and at most 1000
+// bytes. The last input byte picks one host call to fail; the directives read then must
+// be a prefix of the clean run's.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Setup/ConfigReader.h"
+#include "platform/MemoryHost.h"
+
+namespace {
+
+using namespace Ferrowind;
+
+void Require(bool condition, const char* what) {
+  if (!condition) {
+    std::fprintf(stderr, "check failed: %s\n", what);
+    std::abort();
+  }
+}
+
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
+
+std::string_view Strip(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+TDirective Expected(std::string_view line) {
+  static const char* const Keywords[] = {"PACKAGE", "LANGUAGE", "PACKAGEFILE", "HELPFILE",
+                                         "COMPONENT", "MESSAGE", "DELETE", "COPYDIR"};
+  TDirective directive;
+  directive.Kind = dkNone;
+  const std::size_t equals = line.find('=');
+  std::string key(equals == std::string_view::npos ? line : Strip(line.substr(0, equals)));
+  for (char& c : key) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  for (int i = 0; i < 8; ++i) {
+    if (key == Keywords[i]) directive.Kind = static_cast<TDirectiveKind>(i + 1);
+  }
+  if (equals != std::string_view::npos) directive.Value = std::string(Strip(line.substr(equals + 1, 1000)));
+  return directive;
+}
+
+std::vector<TDirective> Model(std::string_view text) {
+  text = text.substr(0, text.find('\x1a'));
+  std::vector<TDirective> directives;
+  std::size_t pos = 0;
+  for (;;) {
+    const std::size_t cr = text.find('\r', pos);
+    const std::string_view line = text.substr(pos, cr == std::string_view::npos ? std::string_view::npos : cr - pos);
+    if (cr == std::string_view::npos) break;
+    std::size_t next = cr + 1;
+    if (next < text.size() && text[next] == '\n') ++next;
+    if (next >= text.size()) break;
+    directives.push_back(Expected(line));
+    pos = next;
+  }
+  return directives;
+}
+
+std::vector<TDirective> Read(const std::string& text, std::size_t failCall, bool* opened) {
+  TMemoryHost host;
+  host.AddFile("Setup.cfg", text);
+  host.FailCall(failCall);
+  std::vector<TDirective> directives;
+  {
+    TConfigReader reader(host);
+    *opened = reader.Open();
+    if (*opened) {
+      for (TDirective d = reader.ReadDirective(); d.Kind != dkEnd; d = reader.ReadDirective()) {
+        Require(d.Kind >= dkPackage && d.Kind <= dkNone, "kind within 1..9");
+        Require(d.Value.size() <= 1000, "value at most 1000 bytes");
+        Require(d.Value.empty() || (!IsBlank(d.Value.front()) && !IsBlank(d.Value.back())), "value stripped");
+        directives.push_back(std::move(d));
+        Require(directives.size() <= text.size(), "no more directives than bytes");
+      }
+      const TDirective after = reader.ReadDirective();
+      Require(after.Kind == dkEnd && after.Value.empty(), "kind 0 stays the end");
+    }
+  }
+  Require(host.OpenHandles() == 0, "file closed with the reader");
+  Require(host.FileData("Setup.cfg") == text, "the file is only read");
+  return directives;
+}
+
+bool Same(const TDirective& a, const TDirective& b) { return a.Kind == b.Kind && a.Value == b.Value; }
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  FuzzedDataProvider input(data, size);
+  const std::size_t failCall = input.ConsumeIntegralInRange<std::size_t>(0, 4);
+  const std::string text = input.ConsumeRemainingBytesAsString();
+
+  bool opened = false;
+  const std::vector<TDirective> clean = Read(text, 0, &opened);
+  Require(opened, "an existing file opens");
+  const std::vector<TDirective> model = Model(text);
+  Require(clean.size() == model.size(), "directive count as the line rules give");
+  for (std::size_t i = 0; i < clean.size(); ++i) Require(Same(clean[i], model[i]), "directive as the line rules give");
+
+  if (failCall != 0) {
+    const std::vector<TDirective> faulted = Read(text, failCall, &opened);
+    Require(opened == (failCall != 1), "only a failed open fails the open");
+    Require(faulted.size() <= clean.size(), "a failed read never adds directives");
+    for (std::size_t i = 0; i < faulted.size(); ++i) Require(Same(faulted[i], clean[i]), "a failed read ends, never alters");
+  }
+  return 0;
+}

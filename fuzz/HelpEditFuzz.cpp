@@ -1,0 +1,140 @@
+// Arbitrary bytes as a help configuration file and a contents file, run through AddHelpLink
+// and AddHelpIndex on the in-memory host. Checks: a file holding a NUL byte, a read-only
+// file and a file held open are left exactly as they were; a second run writes nothing;
+// with any one host call failing each file is exactly its old or its new text, and the
+// result says which; no temporary file or open handle is left.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "LibraryInstall/ComponentInstall.h"
+#include "Setup/TextHelpers.h"
+#include "platform/MemoryHost.h"
+
+namespace {
+
+using namespace Ferrowind;
+
+const std::string Base = "SOFTWARE\\Borland\\Delphi\\3.0";
+const std::string Cfg = "C:\\D3\\Help\\Delphi3.cfg";
+const std::string Cnt = "C:\\D3\\Help\\Delphi3.cnt";
+
+void Require(bool condition, const char* what) {
+  if (!condition) {
+    std::fprintf(stderr, "check failed: %s\n", what);
+    std::abort();
+  }
+}
+
+// A help name or title as a Setup.cfg value can carry it into a one-line entry: stripped,
+// and without the bytes that would split or end the line in the edited file.
+std::string ValueText(std::string s) {
+  std::string kept;
+  for (char c : s) {
+    if (c != '\r' && c != '\n' && c != '\0') kept += c;
+  }
+  return StripBlanks(kept);
+}
+
+struct TCase {
+  std::string Help, Title, Config, Contents;
+  bool ConfigReadOnly = false;
+  bool ContentsHeld = false;
+};
+
+struct TOutcome {
+  bool Link = false, Index = false;
+  std::string Config, Contents;
+  std::size_t Calls = 0;
+};
+
+void Prepare(TMemoryHost& host, const TCase& c) {
+  host.SetValue(TRootKey::LocalMachine, Base, "RootDir", "C:\\D3");
+  host.AddFile(Cfg, c.Config, c.ConfigReadOnly ? AttrArchive | AttrReadOnly : AttrArchive);
+  host.AddFile(Cnt, c.Contents);
+  if (c.ContentsHeld) host.HoldOpen(Cnt);
+}
+
+void RequireClean(const TMemoryHost& host) {
+  Require(host.OpenHandles() == 0, "no handle left open");
+  for (const std::string& path : host.AllPaths()) {
+    Require(path.find(".fw-new") == std::string::npos, "no temporary file left");
+  }
+}
+
+TOutcome Edit(TMemoryHost& host, TComponentInstall& target, const TCase& c) {
+  TOutcome outcome;
+  outcome.Link = target.AddHelpLink(Cfg, c.Help);
+  outcome.Index = target.AddHelpIndex(Cnt, c.Help, c.Title);
+  outcome.Config = host.FileData(Cfg).value_or("<gone>");
+  outcome.Contents = host.FileData(Cnt).value_or("<gone>");
+  RequireClean(host);
+  return outcome;
+}
+
+bool HasNul(const std::string& s) { return s.find('\0') != std::string::npos; }
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  FuzzedDataProvider input(data, size);
+  TCase c;
+  const std::uint8_t flags = input.ConsumeIntegral<std::uint8_t>();
+  const std::uint16_t faultPick = input.ConsumeIntegral<std::uint16_t>();
+  c.ConfigReadOnly = (flags & 1) != 0;
+  c.ContentsHeld = (flags & 2) != 0;
+  c.Help = ValueText(input.ConsumeRandomLengthString(64));
+  if (c.Help.empty()) c.Help = "Widgets.hlp";  // the installation never edits for an empty name
+  c.Title = ValueText(input.ConsumeRandomLengthString(64));
+  c.Config = input.ConsumeRandomLengthString(4096);
+  c.Contents = input.ConsumeRemainingBytesAsString();
+
+  TMemoryHost host;
+  Prepare(host, c);
+  TComponentInstall target(host, "Delphi", 3);
+  const std::size_t setupCalls = host.CallCount();
+  TOutcome first = Edit(host, target, c);
+  first.Calls = host.CallCount() - setupCalls;
+
+  // What can be neither loaded nor saved is never touched.
+  if (HasNul(c.Config) || c.ConfigReadOnly) Require(first.Config == c.Config, "unloadable or read-only configuration untouched");
+  if (HasNul(c.Contents) || c.ContentsHeld) Require(first.Contents == c.Contents, "unloadable or held contents untouched");
+  if (HasNul(c.Config)) Require(!first.Link, "a configuration with a NUL byte fails the link");
+  if (HasNul(c.Contents) || c.ContentsHeld) Require(!first.Index, "unloadable contents fail the index");
+  if (!HasNul(c.Config) && !c.ConfigReadOnly) {
+    Require(first.Link, "a text configuration takes the link");
+    const std::string line = ":LINK " + c.Help + "\r\n";
+    Require(first.Config == c.Config || first.Config.compare(0, line.size(), line) == 0 ||
+                first.Config.find("\n" + line) != std::string::npos,
+            "a rewritten configuration holds the link line");
+  }
+  if (!first.Link) Require(first.Config == c.Config, "a failed link leaves the file as it was");
+  if (!first.Index) Require(first.Contents == c.Contents, "a failed index leaves the file as it was");
+  if (first.Config != c.Config) Require(first.Config.size() >= 2 && first.Config.substr(first.Config.size() - 2) == "\r\n", "saved text ends with CR LF");
+
+  // A second run finds its own lines and writes nothing.
+  const std::size_t logged = host.CallLog().size();
+  const TOutcome second = Edit(host, target, c);
+  Require(second.Config == first.Config && second.Contents == first.Contents, "a second run changes nothing");
+  Require(second.Link == first.Link, "a second run gives the same link outcome");
+  Require(!first.Index || second.Index, "a second run still finds the index");
+  for (std::size_t i = logged; i < host.CallLog().size(); ++i) {
+    const std::string& call = host.CallLog()[i];
+    Require(call.rfind("FileWrite", 0) != 0 && call.rfind("ReplaceWith", 0) != 0 &&
+                call.rfind("RemoveFile", 0) != 0 && call.rfind("SetAttributes", 0) != 0,
+            "a second run writes nothing");
+  }
+
+  // Any one call failing: each file is its old or its new text, and the outcome says which.
+  const std::size_t k = 1 + faultPick % first.Calls;
+  TMemoryHost faulty;
+  Prepare(faulty, c);
+  TComponentInstall faultyTarget(faulty, "Delphi", 3);
+  faulty.FailCall(faulty.CallCount() + k);
+  const TOutcome hit = Edit(faulty, faultyTarget, c);
+  Require(hit.Config == (hit.Link ? first.Config : c.Config), "configuration old or new as the link outcome says");
+  Require(hit.Contents == (hit.Index ? first.Contents : c.Contents), "contents old or new as the index outcome says");
+  return 0;
+}
