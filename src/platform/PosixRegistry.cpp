@@ -26,7 +26,9 @@ std::vector<TLine> SplitLines(const std::string& text) {
   while (pos < text.size()) {
     std::size_t lf = text.find('\n', pos);
     if (lf == std::string::npos) {
-      lines.push_back({pos, text.size(), text.size()});
+      // A CR ending the text ends its line as it would before an LF, so that adding a line
+      // after it never changes what the line says.
+      lines.push_back({pos, text.back() == '\r' ? text.size() - 1 : text.size(), text.size()});
       break;
     }
     std::size_t contentEnd = (lf > pos && text[lf - 1] == '\r') ? lf - 1 : lf;
@@ -290,17 +292,26 @@ bool TRegistryFile::SetString(TRootKey root, const std::string& path, const std:
       if (!FRecords[i].Blank) after = FRecords[i].End;
     }
     // A last line without a line end keeps the file without one at its end.
+    // A byte list ending in "\" would take the new line for its continuation; a blank
+    // line between never continues one.
+    std::size_t contentEnd = after;
+    while (contentEnd > 0 && (text[contentEnd - 1] == '\n' || text[contentEnd - 1] == '\r' ||
+                              IsBlank(text[contentEnd - 1]))) {
+      --contentEnd;
+    }
+    const std::string gap = contentEnd > 0 && text[contentEnd - 1] == '\\' ? LineEnd() : std::string();
     if (text[after - 1] != '\n') {
-      text.insert(after, LineEnd() + ValueLine(name, data));
+      // A CR already there only lacks its LF.
+      text.insert(after, (text[after - 1] == '\r' ? std::string("\n") : LineEnd()) + gap + ValueLine(name, data));
     } else {
-      text.insert(after, ValueLine(name, data) + LineEnd());
+      text.insert(after, gap + ValueLine(name, data) + LineEnd());
     }
     return Parse(std::move(text));
   }
 
   // Only keys below name it: the key gets a section of its own at the end.
   std::string added;
-  if (text.back() != '\n') added += LineEnd();
+  if (text.back() != '\n') added += text.back() == '\r' ? std::string("\n") : LineEnd();
   if (!FRecords.back().Blank) added += LineEnd();
   added += std::string("[") + (root == TRootKey::LocalMachine ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER");
   if (!path.empty()) added += "\\" + path;

@@ -163,6 +163,28 @@ TEST(RegistryFileTest, RefusesWhatCannotBeStored) {
   EXPECT_EQ(file.Text(), CrLfFile);
 }
 
+// Endings that once made an added value read back wrong or land in another section.
+TEST(RegistryFileTest, AddedValueReadsBackWhateverTheFileEndsWith) {
+  const char* const endings[] = {
+      "REGEDIT4\r\n[HKEY_CURRENT_USER\\K]\r\n\"H\"=hex:01,02,\\\r\n",  // a byte list that continues
+      "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"H\"=hex:01,\\",                   // ... at the very end
+      "REGEDIT4\n[HKEY_CURRENT_USER\\K]\r",                                    // a lone CR at the end
+      "REGEDIT4\r\n[HKEY_CURRENT_USER\\K]\r",
+      "REGEDIT4\r\n[HKEY_CURRENT_USER\\Other]\r\n[HKEY_CURRENT_USER\\K\\Sub]\r",
+  };
+  for (const char* text : endings) {
+    TRegistryFile file;
+    ASSERT_TRUE(file.Parse(text)) << text;
+    ASSERT_TRUE(file.SetString(TRootKey::CurrentUser, "K", "New", "v")) << text;
+    TRegistryFile again;
+    ASSERT_TRUE(again.Parse(file.Text()));
+    std::string data;
+    EXPECT_EQ(again.Query(TRootKey::CurrentUser, "K", "New", &data), TRegRead::Found) << text;
+    EXPECT_EQ(data, "v") << text;
+    EXPECT_EQ(file.Text().compare(0, std::string(text).size() - 1, text, std::string(text).size() - 1), 0) << text;
+  }
+}
+
 TEST(RegistryFileTest, OnlyRegedit4IsAccepted) {
   TRegistryFile file;
   EXPECT_FALSE(file.Parse("Windows Registry Editor Version 5.00\r\n[HKEY_CURRENT_USER\\K]\r\n\"A\"=\"1\"\r\n"));
