@@ -20,24 +20,42 @@ std::string_view KeywordOf(TDirectiveKind kind) {
   return kind >= dkPackage && kind <= dkCopyDir ? Keywords[kind] : std::string_view();
 }
 
+namespace {
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
+
+std::string_view Stripped(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+// key equals keyword (upper case) once the letters a to z of key are folded to A to Z.
+bool EqualsFolded(std::string_view key, std::string_view keyword) {
+  if (key.size() != keyword.size()) return false;
+  for (std::size_t i = 0; i < key.size(); ++i) {
+    char c = key[i];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (c != keyword[i]) return false;
+  }
+  return true;
+}
+}  // namespace
+
+// Runs once per line of the file: no copy but the value's.
 TDirective ClassifyLine(std::string_view line) {
   TDirective directive;
   directive.Kind = dkNone;
   const std::size_t equals = line.find('=');
   std::string_view keyText = line;
-  if (equals != std::string_view::npos) {
-    keyText = line.substr(0, equals);
-    while (!keyText.empty() && static_cast<unsigned char>(keyText.front()) <= 32) keyText.remove_prefix(1);
-    while (!keyText.empty() && static_cast<unsigned char>(keyText.back()) <= 32) keyText.remove_suffix(1);
-  }
-  // A keyword text longer than every keyword cannot match: spare the copy of a long line.
+  if (equals != std::string_view::npos) keyText = Stripped(line.substr(0, equals));
+  // A keyword text longer than every keyword cannot match.
   if (keyText.size() <= LongestKeyword) {
-    const std::string key = ToUpperAscii(keyText);
     for (int kind = dkPackage; kind <= dkCopyDir; ++kind) {
-      if (key == Keywords[kind]) directive.Kind = static_cast<TDirectiveKind>(kind);
+      if (EqualsFolded(keyText, Keywords[kind])) directive.Kind = static_cast<TDirectiveKind>(kind);
     }
   }
-  directive.Value = TextAfter(line, '=');
+  // From the "=" on, so that the value's search for it ends at once; no "=", no value.
+  if (equals != std::string_view::npos) directive.Value = TextAfter(line.substr(equals), '=');
   return directive;
 }
 

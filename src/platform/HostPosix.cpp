@@ -75,6 +75,35 @@ bool WriteAll(int fd, const char* data, std::size_t count, std::size_t* written)
   return true;
 }
 
+// ResolvePosixPath's answer with one or two look-ups instead of one per component, for the
+// common case of a copy: an absolute path whose folder exists under exactly its name.
+// When the name itself does not exist exactly, its folder is searched ignoring case, as
+// the walk does; any other path takes the walk.
+std::string ResolveForCopy(const std::string& path) {
+  std::string plain = path;
+  std::replace(plain.begin(), plain.end(), '\\', '/');
+  const bool simple = plain.size() > 1 && plain[0] == '/' && plain.back() != '/' &&
+                      plain.find("//") == std::string::npos && plain.find("/./") == std::string::npos &&
+                      plain.find("/../") == std::string::npos && LastComponent(plain) != "." &&
+                      LastComponent(plain) != "..";
+  const std::size_t slash = plain.rfind('/');
+  if (!simple || slash == 0) return ResolvePosixPath(path);
+  struct stat info {};
+  if (lstat(plain.c_str(), &info) == 0) return plain;
+  const std::string folder = plain.substr(0, slash);
+  if (lstat(folder.c_str(), &info) != 0) return ResolvePosixPath(path);
+  const std::string name = plain.substr(slash + 1);
+  std::optional<std::string> best;
+  if (DIR* dir = opendir(folder.c_str())) {
+    while (const dirent* entry = readdir(dir)) {
+      std::string candidate = entry->d_name;
+      if (EqualIgnoringCase(candidate, name) && (!best || candidate < *best)) best = std::move(candidate);
+    }
+    closedir(dir);
+  }
+  return folder + "/" + (best ? *best : name);
+}
+
 // Copies in to out with the kernel's copy calls where the file systems allow them.
 bool CopyData(int in, int out, std::uint64_t expected) {
   enum class TWay { Range, Send, Plain } way = TWay::Range;
@@ -405,8 +434,8 @@ bool THostPosix::SetAttributes(const std::string& path, std::uint32_t attributes
 }
 
 bool THostPosix::CopyFileTo(const std::string& source, const std::string& destination, bool failIfExists) {
-  const std::string from = ResolvePosixPath(source);
-  const std::string to = ResolvePosixPath(destination);
+  const std::string from = ResolveForCopy(source);
+  const std::string to = ResolveForCopy(destination);
   struct stat fromInfo {}, toInfo {};
   // Decided before any open: opening a device or a FIFO can block or have effects.
   if (from.empty() || to.empty() || stat(from.c_str(), &fromInfo) != 0 || !S_ISREG(fromInfo.st_mode)) {
