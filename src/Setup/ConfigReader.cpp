@@ -14,6 +14,16 @@ constexpr char EndOfTextMark = 26;
 constexpr std::string_view Keywords[] = {"",       "PACKAGE", "LANGUAGE", "PACKAGEFILE", "HELPFILE",
                                          "COMPONENT", "MESSAGE", "DELETE",   "COPYDIR"};
 constexpr std::size_t LongestKeyword = 11;
+// The kinds whose keyword has a given length (dkEnd fills the rest).
+constexpr TDirectiveKind KindsOfLength[LongestKeyword + 1][3] = {
+    {}, {}, {}, {}, {}, {},
+    {dkDelete},
+    {dkPackage, dkMessage, dkCopyDir},
+    {dkLanguage, dkHelpFile},
+    {dkComponent},
+    {},
+    {dkPackageFile}};
+constexpr std::size_t MaxValueLength = 1000;
 }  // namespace
 
 std::string_view KeywordOf(TDirectiveKind kind) {
@@ -41,21 +51,31 @@ bool EqualsFolded(std::string_view key, std::string_view keyword) {
 }
 }  // namespace
 
-// Runs once per line of the file: no copy but the value's.
-TDirective ClassifyLine(std::string_view line) {
-  TDirective directive;
+// Runs once per line of the file: no copy but the value's, into storage the directive
+// already has.
+void ClassifyLine(std::string_view line, TDirective& directive) {
   directive.Kind = dkNone;
   const std::size_t equals = line.find('=');
   std::string_view keyText = line;
   if (equals != std::string_view::npos) keyText = Stripped(line.substr(0, equals));
-  // A keyword text longer than every keyword cannot match.
+  // Only keywords of the text's length can match; most lines are of no keyword's length.
   if (keyText.size() <= LongestKeyword) {
-    for (int kind = dkPackage; kind <= dkCopyDir; ++kind) {
-      if (EqualsFolded(keyText, Keywords[kind])) directive.Kind = static_cast<TDirectiveKind>(kind);
+    for (const TDirectiveKind kind : KindsOfLength[keyText.size()]) {
+      if (kind != dkEnd && EqualsFolded(keyText, Keywords[kind])) directive.Kind = kind;
     }
   }
-  // From the "=" on, so that the value's search for it ends at once; no "=", no value.
-  if (equals != std::string_view::npos) directive.Value = TextAfter(line.substr(equals), '=');
+  // The value is TextAfter(line, '='): stripped, from at most the first 1000 bytes.
+  if (equals == std::string_view::npos) {
+    directive.Value.clear();
+  } else {
+    const std::string_view value = Stripped(line.substr(equals + 1, MaxValueLength));
+    directive.Value.assign(value.data(), value.size());
+  }
+}
+
+TDirective ClassifyLine(std::string_view line) {
+  TDirective directive;
+  ClassifyLine(line, directive);
   return directive;
 }
 
@@ -92,8 +112,9 @@ bool TConfigReader::Fill() {
 
 bool TConfigReader::MoreTextFollows() { return Fill(); }
 
-TDirective TConfigReader::ReadDirective() {
-  if (FExhausted || FFile == 0) return {};
+const TDirective& TConfigReader::ReadDirective() {
+  static const TDirective End;
+  if (FExhausted || FFile == 0) return End;
   FLine.clear();
   bool lineEnded = false;
   std::string_view line;
@@ -118,13 +139,13 @@ TDirective TConfigReader::ReadDirective() {
   if (!lineEnded) line = FLine;
 
   // The line may point into the buffer, which the refills below overwrite.
-  TDirective directive = ClassifyLine(line);
+  ClassifyLine(line, FDirective);
   if (lineEnded && Fill() && FBuffer[FPos] == LF) ++FPos;
   if (!lineEnded || !MoreTextFollows()) {
     FExhausted = true;
-    return {};
+    return End;
   }
-  return directive;
+  return FDirective;
 }
 
 }  // namespace Ferrowind

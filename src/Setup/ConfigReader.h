@@ -35,6 +35,8 @@ struct TDirective {
 std::string_view KeywordOf(TDirectiveKind kind);
 // Classifies one line as read (no line break): keyword before the first "=", value after.
 TDirective ClassifyLine(std::string_view line);
+// The same into an existing directive, reusing its storage.
+void ClassifyLine(std::string_view line, TDirective& directive);
 
 class TConfigReader {
  public:
@@ -47,8 +49,8 @@ class TConfigReader {
   // (missing, a folder, no access, sharing conflict) is the same false.
   bool Open(const std::string& path = "Setup.cfg");
   // The next directive; kind 0 at the end of the text or after a read error, and from
-  // then on.
-  TDirective ReadDirective();
+  // then on. Valid until the next call: one line's storage serves every line.
+  const TDirective& ReadDirective();
 
  private:
   bool Fill();             // refills the buffer when it is exhausted; false at the end
@@ -62,6 +64,7 @@ class TConfigReader {
   bool FEndOfText = false;  // end of file, byte 26 or a read error reached
   bool FExhausted = false;
   std::string FLine;
+  TDirective FDirective;
 };
 
 }  // namespace Ferrowind

@@ -84,8 +84,9 @@ int RunInstallation(THost& host, const std::string& configPath) {
     return 0;
   }
   TRunState state;
-  for (TDirective directive = reader.ReadDirective(); directive.Kind != dkEnd;
-       directive = reader.ReadDirective()) {
+  for (;;) {
+    const TDirective& directive = reader.ReadDirective();
+    if (directive.Kind == dkEnd) break;
     switch (directive.Kind) {
       case dkPackage:
         state.PackageTitle = directive.Value;
