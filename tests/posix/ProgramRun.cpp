@@ -1,13 +1,10 @@
 #include "ProgramRun.h"
 
-#include <fcntl.h>
-#include <poll.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -22,15 +19,15 @@ TProgramResult RunProgram(const std::string& program, const std::vector<std::str
                           const std::string& workingFolder,
                           const std::vector<std::pair<std::string, std::string>>& environment,
                           const std::string& input) {
-  int in[2], out[2], err[2];
-  if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) throw std::runtime_error("pipe");
+  // Input and outputs go through files: nothing can block on a full pipe.
+  const TScratch io;
+  WriteWhole(io / "in", input);
   const pid_t pid = fork();
   if (pid == 0) {
-    dup2(in[0], 0);
-    dup2(out[1], 1);
-    dup2(err[1], 2);
-    for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
-    if (chdir(workingFolder.c_str()) != 0) _exit(126);
+    if (!freopen((io / "in").c_str(), "r", stdin) || !freopen((io / "out").c_str(), "w", stdout) ||
+        !freopen((io / "err").c_str(), "w", stderr) || chdir(workingFolder.c_str()) != 0) {
+      _exit(126);
+    }
     for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
@@ -38,43 +35,9 @@ TProgramResult RunProgram(const std::string& program, const std::vector<std::str
     execv(program.c_str(), argv.data());
     _exit(127);
   }
-  close(in[0]);
-  close(out[1]);
-  close(err[1]);
-  // Feed the input and drain both outputs together so no pipe fills up.
-  std::size_t fed = 0;
-  if (input.empty()) close(in[1]);
-  TProgramResult result;
-  bool outOpen = true, errOpen = true, inOpen = !input.empty();
-  while (outOpen || errOpen) {
-    pollfd fds[3] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}, {inOpen ? in[1] : -1, POLLOUT, 0}};
-    if (poll(fds, 3, 10000) <= 0) break;
-    char buffer[65536];
-    for (int i = 0; i < 2; ++i) {
-      if (!(fds[i].revents & (POLLIN | POLLHUP))) continue;
-      const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
-      if (n <= 0) {
-        (i == 0 ? outOpen : errOpen) = false;
-      } else {
-        (i == 0 ? result.Output : result.Errors).append(buffer, static_cast<std::size_t>(n));
-      }
-    }
-    if (inOpen && (fds[2].revents & (POLLOUT | POLLERR))) {
-      const ssize_t n = write(in[1], input.data() + fed, input.size() - fed);
-      if (n > 0) fed += static_cast<std::size_t>(n);
-      if (n <= 0 || fed == input.size()) {
-        close(in[1]);
-        inOpen = false;
-      }
-    }
-  }
-  if (inOpen) close(in[1]);
-  close(out[0]);
-  close(err[0]);
   int status = 0;
   waitpid(pid, &status, 0);
-  result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadWhole(io / "out"), ReadWhole(io / "err")};
 }
 
 TScratch::TScratch() {
