@@ -113,6 +113,12 @@ TEST_P(HostContract, FilesOpenOnlyAsAskedAndShareAsAsked) {
                                TFileCreate::OpenExisting, &c));
   Host().FileClose(a);
   Host().FileClose(b);
+  // Creating anew truncates what was there.
+  ASSERT_TRUE(Host().FileOpen(subject->At("new.txt"), TFileAccess::ReadWrite, TFileShare::None,
+                              TFileCreate::CreateAlways, &a));
+  EXPECT_TRUE(Host().FileSize(a, &size));
+  EXPECT_EQ(size, 0u);
+  Host().FileClose(a);
 }
 
 TEST_P(HostContract, ReadOnlyFilesResistWritingCopyingOntoAndRemoval) {
@@ -139,7 +145,10 @@ TEST_P(HostContract, ReadOnlyFilesResistWritingCopyingOntoAndRemoval) {
 
 TEST_P(HostContract, FoldersAreMadeOnceAndListedWithAttributes) {
   EXPECT_TRUE(Host().MakeFolder(subject->At("Sub")));
-  EXPECT_FALSE(Host().MakeFolder(subject->At("Sub")));
+  EXPECT_FALSE(Host().MakeFolder(subject->At("SUB")));
+  THandle file = 0;
+  EXPECT_FALSE(Host().FileOpen(subject->At("Sub"), TFileAccess::Read, TFileShare::Read, TFileCreate::OpenExisting, &file));
+  EXPECT_FALSE(Host().RemoveFile(subject->At("Sub")));
   EXPECT_FALSE(Host().MakeFolder(subject->At("Missing\\Deeper")));
   subject->PutFile("Sub\\B.txt", "b");
   subject->PutFile("Sub\\Inner\\C.txt", "c");
