@@ -1,5 +1,5 @@
-// Shared by the checker's unit tests: runs the analysis over bytes and a folder map, and
-// renders what it found in short forms that tests can compare.
+// Shared by the checker's unit tests: runs the analysis over a file and compares its findings
+// and the actions of chosen lines with a table of expected entries.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,79 +12,59 @@
 
 namespace Ferrowind::CheckTest {
 
+using V = std::vector<std::string>;
 using TFolders = std::map<std::string, std::vector<TFindEntry>>;
 
-// The analysis, with folders looked up by exact name. Every run also asserts that the
-// installer's reader and the checker's line scan agree on what is acted on.
+const std::string Lang = "LANGUAGE=Delphi 3\r\n";
+
+// The analysis, folders looked up by exact name. Every run asserts that the installer's reader
+// hands out exactly the directives that the checker's line scan, and so its listing, acts on.
 inline TCheckResult Check(const std::string& bytes, const TFolders& folders = {}) {
-  const TFolderLister lister = [&folders](const std::string& name) -> std::optional<std::vector<TFindEntry>> {
+  TCheckResult result = CheckConfig(bytes, [&folders](const std::string& name) {
     const auto found = folders.find(name);
-    if (found == folders.end()) return std::nullopt;
-    return found->second;
-  };
-  TCheckResult result = CheckConfig(bytes, lister);
-  EXPECT_EQ(result.ReaderDirectives.size(), result.ScannedDirectives.size());
-  for (std::size_t i = 0; i < result.ReaderDirectives.size() && i < result.ScannedDirectives.size(); ++i) {
-    EXPECT_EQ(result.ReaderDirectives[i].Kind, result.ScannedDirectives[i].Kind) << i;
-    EXPECT_EQ(result.ReaderDirectives[i].Value, result.ScannedDirectives[i].Value) << i;
+    return found == folders.end() ? std::nullopt : std::optional(found->second);
+  });
+  const auto entry = [](int kind, const std::string& value) { return std::to_string(kind) + ":" + value; };
+  V read, scanned, listed;
+  for (const TDirective& d : result.ReaderDirectives) read.push_back(entry(d.Kind, d.Value));
+  for (const TDirective& d : result.ScannedDirectives) scanned.push_back(entry(d.Kind, d.Value));
+  for (const TLineReport& l : result.Lines) {
+    if (l.Fate == TLineFate::ActedOn || l.Fate == TLineFate::PassedOver) listed.push_back(entry(l.Kind, l.Value));
   }
+  EXPECT_EQ(scanned, read);
+  EXPECT_EQ(listed, read);
   return result;
 }
 
-// "kind:value" of each directive the reader hands to the run, kind 9 included.
-inline std::vector<std::string> ActedOn(const TCheckResult& result) {
-  std::vector<std::string> out;
-  for (const TDirective& d : result.ReaderDirectives) out.push_back(std::to_string(d.Kind) + ":" + d.Value);
-  return out;
+// Whether actual starts with expected; a "..." in expected stands for any bytes.
+inline bool Matches(const std::string& actual, const std::string& expected) {
+  const std::size_t gap = expected.find("...");
+  const std::string head = expected.substr(0, gap), rest = gap == std::string::npos ? "" : expected.substr(gap + 3);
+  return actual.starts_with(head) && actual.find(rest, head.size()) != std::string::npos;
 }
 
-// One short entry per listed line: "number fate", fate as acted/passed/last/joinedN/unread.
-inline std::vector<std::string> Fates(const TCheckResult& result) {
-  std::vector<std::string> out;
-  for (const TLineReport& line : result.Lines) {
-    std::string fate;
-    switch (line.Fate) {
-      case TLineFate::ActedOn: fate = "acted"; break;
-      case TLineFate::PassedOver: fate = "passed"; break;
-      case TLineFate::LastLine: fate = "last"; break;
-      case TLineFate::Continuation: fate = "joined" + std::to_string(line.JoinedTo); break;
-      case TLineFate::NeverRead: fate = "unread"; break;
+// A file, every finding it gives in order ("line N: error: ..." or "line N: warning: ...",
+// line 0 for the whole file), and the actions of chosen lines ("N -> ...").
+struct TCase { std::string File; V Findings, Actions = {}; TFolders Folders = {}; };
+
+inline void CheckAll(const std::vector<TCase>& cases) {
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    SCOPED_TRACE("case " + std::to_string(i));
+    const TCheckResult result = Check(cases[i].File, cases[i].Folders);
+    V found;
+    for (const TFinding& f : result.Findings) {
+      const bool error = f.Severity == TSeverity::Error;
+      found.push_back("line " + std::to_string(f.Line) + (error ? ": error: " : ": warning: ") + f.Message);
     }
-    out.push_back(std::to_string(line.Number) + " " + fate + (line.HoldsEndMark ? " 26" : ""));
+    bool same = found.size() == cases[i].Findings.size();
+    for (std::size_t k = 0; same && k < found.size(); ++k) same = Matches(found[k], cases[i].Findings[k]);
+    EXPECT_TRUE(same) << ::testing::PrintToString(found);
+    for (const std::string& action : cases[i].Actions) {
+      const std::size_t n = std::stoul(action);  // rows are numbered 1, 2, 3 ...
+      const std::string row = n - 1 < result.Lines.size() ? result.Lines[n - 1].Action : "(no such line)";
+      EXPECT_TRUE(Matches(std::to_string(n) + " -> " + row, action)) << row;
+    }
   }
-  return out;
 }
-
-// Each finding as "line E" or "line W" (line 0 for the whole file).
-inline std::vector<std::string> Kinds(const TCheckResult& result) {
-  std::vector<std::string> out;
-  for (const TFinding& f : result.Findings) {
-    out.push_back(std::to_string(f.Line) + (f.Severity == TSeverity::Error ? " E" : " W"));
-  }
-  return out;
-}
-
-// The message of the only finding at line with that severity; empty (and a test failure)
-// when there is none or more than one.
-inline std::string MessageAt(const TCheckResult& result, int line, TSeverity severity) {
-  std::vector<std::string> found;
-  for (const TFinding& f : result.Findings) {
-    if (f.Line == line && f.Severity == severity) found.push_back(f.Message);
-  }
-  EXPECT_EQ(found.size(), 1u) << "line " << line;
-  return found.size() == 1 ? found.front() : std::string();
-}
-
-// The report row of an editor line.
-inline const TLineReport& Row(const TCheckResult& result, int number) {
-  for (const TLineReport& line : result.Lines) {
-    if (line.Number == number) return line;
-  }
-  static const TLineReport none;
-  ADD_FAILURE() << "no row for line " << number;
-  return none;
-}
-
-using V = std::vector<std::string>;
 
 }  // namespace Ferrowind::CheckTest

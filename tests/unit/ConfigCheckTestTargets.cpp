@@ -1,141 +1,54 @@
 // The checker on what the directives need: the IDE version, the help layout, the folders
 // COPYDIR copies from, the paths of DELETE and COPYDIR, and the disk access behind them.
-#include <gtest/gtest.h>
-
 #include "Check/CheckDisk.h"
 #include "ConfigCheckTestSupport.h"
 #include "platform/MemoryHost.h"
 
 namespace Ferrowind::CheckTest {
-namespace {
 
-const std::string Lang = "LANGUAGE=Delphi 3\r\n";
-
-TEST(ConfigCheckTargets, LanguageVersionMustBeAWholeNumber) {
-  const TCheckResult result =
-      Check("PACKAGE=P\r\nLANGUAGE=Delphi 3.0\r\nLANGUAGE=Delphi\r\nLANGUAGE=delphi 3\r\nLANGUAGE=BCB $A\r\n\r\n");
-  EXPECT_EQ(Kinds(result), V({"2 E", "3 E"}));
-  EXPECT_NE(MessageAt(result, 2, TSeverity::Error).find("asks for \"Delphi 0\""), std::string::npos);
-  EXPECT_EQ(Row(result, 2).Action,
-            "HKEY_LOCAL_MACHINE\\SOFTWARE\\Borland\\Delphi\\0.0  RootDir  (asks to install P for Delphi 0)");
-  EXPECT_EQ(Row(result, 4).Action,
-            "HKEY_LOCAL_MACHINE\\SOFTWARE\\Borland\\delphi\\3.0  RootDir  (asks to install P for delphi 3)");
-  EXPECT_EQ(Row(result, 5).Action,
-            "HKEY_LOCAL_MACHINE\\SOFTWARE\\Borland\\BCB\\10.0  RootDir  (asks to install P for BCB 10)");
+TEST(ConfigCheckTargets, EachFindingIsOnItsLine) {
+  const std::vector<TFindEntry> files = {{".", AttrDirectory}, {"..", AttrDirectory}, {"Lib", AttrDirectory},
+      {"Help", AttrDirectory | AttrArchive}, {".svn", AttrDirectory}, {"Secret", AttrDirectory | AttrHidden},
+      {"Elsewhere", AttrDirectory | AttrReparsePoint}, {"readme.txt", AttrArchive}};
+  const TFolders folders = {{"Files", files}, {"OnlyFiles", {{".", AttrDirectory}, {"a.txt", AttrArchive}}},
+      {"Empty", {}}, {"", {{"Files", AttrDirectory}}}, {"/abs", files}, {"Sub/../..", files}};
+  CheckAll({
+      {"PACKAGE=P\r\nLANGUAGE=Delphi 3.0\r\nLANGUAGE=Delphi\r\nLANGUAGE=delphi 3\r\nLANGUAGE=BCB $A\r\n\r\n",
+       {"line 2: error: ...asks for \"Delphi 0\"", "line 3: error"},
+       {"2 -> HKEY_LOCAL_MACHINE\\SOFTWARE\\Borland\\Delphi\\0.0  RootDir  (asks to install P for Delphi 0)",
+        "5 -> ...Borland\\BCB\\10.0  RootDir  (asks to install P for BCB 10)"}},
+      // One error per LANGUAGE without a help layout that a HELPFILE uses; BCB 4 is used by none.
+      {"PACKAGE=P\r\nLANGUAGE=Delphi 1\r\nHELPFILE=a\r\nHELPFILE=b\r\nLANGUAGE=BCB 3\r\nHELPFILE=c\r\n"
+       "LANGUAGE=BCB 4\r\nMESSAGE=m\r\nLANGUAGE=Delphi 5\r\nHELPFILE=d\r\nLANGUAGE=BCB 1\r\nHELPFILE=\r\n\r\n",
+       {"line 2: error: ...on line 3", "line 3: warning", "line 4: warning", "line 6: warning", "line 10: warning"},
+       {"3 -> nothing: Delphi 1 has no help layout", "6 -> Help\\bcb.ohl, Help\\bcb.ohi; removes Help\\bcb3.gid",
+        "10 -> Help\\Delphi5.cfg, Help\\Delphi5.cnt; removes Help\\Delphi5.gid", "12 -> nothing: no help file named"}},
+      {Lang + "COPYDIR=Files\r\nCOPYDIR=OnlyFiles\r\nCOPYDIR=Empty\r\nCOPYDIR=Missing\r\nCOPYDIR=\r\n\r\n",
+       {"line 3: error: ...holds no subfolder to copy (files lying directly",
+        "line 4: error: COPYDIR folder \"Empty\" holds no subfolder", "line 5: error: ...does not exist beside the"},
+       {"2 -> subfolders Lib, Help (beside the installer) into <RootDir>; passes over .svn, Secret, Elsewhere",
+        "5 -> nothing: no folder Missing beside the installer", "6 -> subfolders Files (beside the installer)"},
+       folders},
+      // Lib\a..b.dcu on line 5 takes no step up.
+      {Lang + "DELETE=..\\x.dll\r\nDELETE=C:\\Windows\\x.dll\r\nDELETE=\\x.dll\r\nDELETE=Lib\\a..b.dcu\r\n"
+              "COPYDIR=/abs\r\nCOPYDIR=Sub/../..\r\n\r\n",
+       {"line 2: warning: ...reaches out of the IDE folder", "line 3: warning: ...<RootDir>\\C:\\Windows\\x.dll",
+        "line 4: warning", "line 6: warning: ...absolute path", "line 7: warning: ...out of the folder beside"},
+       {}, folders},
+  });
 }
 
-TEST(ConfigCheckTargets, HelpFileNeedsAnIdeWithAHelpLayout) {
-  const TCheckResult result = Check(
-      "PACKAGE=P\r\nLANGUAGE=Delphi 1\r\nHELPFILE=a\r\nHELPFILE=b\r\nLANGUAGE=BCB 3\r\nHELPFILE=c\r\n"
-      "LANGUAGE=BCB 4\r\nMESSAGE=m\r\nLANGUAGE=Delphi 5\r\nHELPFILE=d\r\nLANGUAGE=BCB 1\r\nHELPFILE=\r\n\r\n");
-  // One error per LANGUAGE without a layout that a HELPFILE uses; BCB 4 is used by none.
-  EXPECT_EQ(Kinds(result), V({"2 E", "3 W", "4 W", "6 W", "10 W"}));
-  EXPECT_NE(MessageAt(result, 2, TSeverity::Error).find("HELPFILE on line 3"), std::string::npos);
-  EXPECT_EQ(Row(result, 3).Action, "nothing: Delphi 1 has no help layout (NO Help installed)");
-  EXPECT_EQ(Row(result, 6).Action, "Help\\bcb.ohl, Help\\bcb.ohi; removes Help\\bcb3.gid");
-  EXPECT_EQ(Row(result, 10).Action, "Help\\Delphi5.cfg, Help\\Delphi5.cnt; removes Help\\Delphi5.gid");
-  EXPECT_EQ(Row(result, 12).Action, "nothing: no help file named (NO Help installed)");
-}
-
-TEST(ConfigCheckTargets, CopyDirListsTheSubfoldersTheInstallerCopies) {
-  const std::vector<TFindEntry> files = {
-      {".", AttrDirectory},
-      {"..", AttrDirectory},
-      {"Lib", AttrDirectory},
-      {"Help", AttrDirectory | AttrArchive},
-      {".svn", AttrDirectory},
-      {"Secret", AttrDirectory | AttrHidden},
-      {"Elsewhere", AttrDirectory | AttrReparsePoint},
-      {"readme.txt", AttrArchive},
-  };
-  EXPECT_EQ(CopiedSubfolders(files), V({"Lib", "Help"}));
-  const TFolders folders = {{"Files", files},
-                            {"OnlyFiles", {{".", AttrDirectory}, {"..", AttrDirectory}, {"a.txt", AttrArchive}}},
-                            {"Empty", {}},
-                            {"", {{"Files", AttrDirectory}}}};
-  const TCheckResult result =
-      Check(Lang + "COPYDIR=Files\r\nCOPYDIR=OnlyFiles\r\nCOPYDIR=Empty\r\nCOPYDIR=Missing\r\nCOPYDIR=\r\n\r\n",
-            folders);
-  EXPECT_EQ(Kinds(result), V({"3 E", "4 E", "5 E"}));
-  EXPECT_EQ(Row(result, 2).Action,
-            "subfolders Lib, Help (beside the installer) into <RootDir>; passes over .svn, Secret, Elsewhere");
-  EXPECT_NE(MessageAt(result, 3, TSeverity::Error).find("holds no subfolder to copy (files lying directly"),
-            std::string::npos);
-  EXPECT_EQ(MessageAt(result, 4, TSeverity::Error), "COPYDIR folder \"Empty\" holds no subfolder to copy");
-  EXPECT_NE(MessageAt(result, 5, TSeverity::Error).find("does not exist beside the configuration file"),
-            std::string::npos);
-  EXPECT_EQ(Row(result, 5).Action, "nothing: no folder Missing beside the installer");
-  EXPECT_EQ(Row(result, 6).Action, "subfolders Files (beside the installer) into <RootDir>");
-}
-
-TEST(ConfigCheckTargets, DeleteAndCopyDirPathsStayBelowTheirFolders) {
-  const std::vector<TFindEntry> one = {{"Lib", AttrDirectory}};
-  const TCheckResult result = Check(Lang +
-                                        "DELETE=..\\x.dll\r\n"         // 2
-                                        "DELETE=C:\\Windows\\x.dll\r\n"  // 3
-                                        "DELETE=\\x.dll\r\n"           // 4
-                                        "DELETE=Lib\\a..b.dcu\r\n"      // 5: not a step up
-                                        "COPYDIR=/abs\r\n"             // 6
-                                        "COPYDIR=Sub/../..\r\n"        // 7
-                                        "\r\n",
-                                    {{"/abs", one}, {"Sub/../..", one}});
-  EXPECT_EQ(Kinds(result), V({"2 W", "3 W", "4 W", "6 W", "7 W"}));
-  EXPECT_NE(MessageAt(result, 2, TSeverity::Warning).find("reaches out of the IDE folder"), std::string::npos);
-  EXPECT_NE(MessageAt(result, 3, TSeverity::Warning).find("<RootDir>\\C:\\Windows\\x.dll"), std::string::npos);
-  EXPECT_NE(MessageAt(result, 6, TSeverity::Warning).find("absolute path"), std::string::npos);
-  EXPECT_NE(MessageAt(result, 7, TSeverity::Warning).find("reaches out of the folder beside the installer"),
-            std::string::npos);
-  EXPECT_EQ(Row(result, 5).Action, "removes <RootDir>\\Lib\\a..b.dcu");
-}
-
-TEST(ConfigCheckTargets, TheFileIsReadWholeAsTheInstallerOpensIt) {
+TEST(ConfigCheckTargets, TheFileIsReadWholeOrNotAtAll) {
   TMemoryHost host;
-  const std::string text = "PACKAGE=P\r\n" + std::string(200000, 'x') + "\r\n";
+  const std::string text = Lang + std::string(200000, 'x') + "\r\n";
   host.AddFile("C:\\Pkg\\Setup.cfg", text);
   std::string bytes = "stale";
-  EXPECT_TRUE(ReadWholeFile(host, "C:\\Pkg\\Setup.cfg", &bytes));
-  EXPECT_EQ(bytes, text);
-  EXPECT_FALSE(ReadWholeFile(host, "C:\\Pkg\\Missing.cfg", &bytes));
-  EXPECT_TRUE(bytes.empty());
-  EXPECT_FALSE(ReadWholeFile(host, "C:\\Pkg", &bytes));
-  host.HoldOpen("C:\\Pkg\\Setup.cfg");
+  EXPECT_TRUE(ReadWholeFile(host, "C:\\Pkg\\Setup.cfg", &bytes) && bytes == text);
+  host.FailCall(host.CallCount() + 3);  // open, first block, then the second block fails
   EXPECT_FALSE(ReadWholeFile(host, "C:\\Pkg\\Setup.cfg", &bytes));
-
-  TMemoryHost failing;
-  failing.AddFile("C:\\Pkg\\Setup.cfg", text);
-  failing.FailOperation(TMemoryHost::TOp::FileRead);
-  bytes = "stale";
-  EXPECT_FALSE(ReadWholeFile(failing, "C:\\Pkg\\Setup.cfg", &bytes));
-  EXPECT_TRUE(bytes.empty());
-  EXPECT_EQ(failing.OpenHandles(), 0u);
-}
-
-TEST(ConfigCheckTargets, FoldersAreLookedUpBesideTheConfigurationFile) {
-  EXPECT_EQ(FolderOf("C:\\Pkg\\Setup.cfg"), "C:\\Pkg\\");
-  EXPECT_EQ(FolderOf("examples/package/Setup.cfg"), "examples/package/");
-  EXPECT_EQ(FolderOf("Setup.cfg"), "");
-
-  TMemoryHost host;
-  host.AddFolder("C:\\Pkg\\Files\\Lib");
-  host.AddFolder("C:\\Pkg\\Files\\.git");
-  host.AddFile("C:\\Pkg\\Files\\readme.txt", "r");
-  host.AddFile("C:\\Pkg\\NotAFolder", "n");
-  host.AddFolder("C:\\Pkg\\Empty");
-  const TFolderLister lister = HostFolderLister(host, FolderOf("C:\\Pkg\\Setup.cfg"));
-  const auto files = lister("Files");
-  ASSERT_TRUE(files.has_value());
-  EXPECT_EQ(CopiedSubfolders(*files), V({"Lib"}));
-  EXPECT_FALSE(lister("NotAFolder").has_value());
-  EXPECT_FALSE(lister("Gone").has_value());
-  const auto empty = lister("Empty");
-  ASSERT_TRUE(empty.has_value());
-  EXPECT_TRUE(CopiedSubfolders(*empty).empty());
+  EXPECT_EQ(bytes, "");  // nothing half read
   EXPECT_EQ(host.OpenHandles(), 0u);
-
-  const TCheckResult result = CheckConfig(Lang + "COPYDIR=Files\r\nCOPYDIR=Gone\r\n\r\n", lister);
-  EXPECT_EQ(Row(result, 2).Action, "subfolders Lib (beside the installer) into <RootDir>; passes over .git");
-  EXPECT_EQ(Kinds(result), V({"3 E"}));
+  EXPECT_EQ(FolderOf("C:\\Pkg\\Setup.cfg"), "C:\\Pkg\\");  // COPYDIR folders are looked up there
 }
 
-}  // namespace
 }  // namespace Ferrowind::CheckTest
