@@ -130,15 +130,5 @@ TEST_F(InstallerRun, ReadOnlyHelpFileIsLeftAsItWas) {
   for (const auto& [name, data] : Snapshot(Root() + "/Help")) EXPECT_EQ(name.find(".fw-new"), std::string::npos);
 }
 
-TEST_F(InstallerRun, LongPaletteValueIsKeptAndExtended) {
-  std::string list;
-  for (int i = 0; list.size() < 400; ++i) list += "TComp" + std::to_string(i) + ";";
-  std::string registry = ReadWhole(Registry());
-  registry += "\r\n[HKEY_CURRENT_USER\\SOFTWARE\\Borland\\Delphi\\3.0\\Palette]\r\n\"Widgets\"=\"" + list + "\"\r\n";
-  WriteWhole(Registry(), registry);
-  Install();
-  EXPECT_NE(ReadWhole(Registry()).find("\"Widgets\"=\"" + list + "TWidget;TWidgetGrid;\""), std::string::npos);
-}
-
 }  // namespace
 }  // namespace FerrowindTest
