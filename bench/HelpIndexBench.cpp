@@ -17,8 +17,7 @@ struct THelpWorkload {
   std::string FContents;  // the file as it is before the edit
   std::string FPath;
 
-  explicit THelpWorkload(std::size_t lines)
-      : FContents(ContentsFile(lines)), FPath(FFolder.Path() + "/Delphi3.cnt") {
+  explicit THelpWorkload(std::size_t lines) : FContents(ContentsFile(lines)), FPath(FFolder.Path() + "/Delphi3.cnt") {
     const std::string registry = FFolder.Path() + "/registry.reg";
     WriteWholeFile(registry, "REGEDIT4\r\n\r\n");
     setenv("FERROWIND_REGISTRY", registry.c_str(), 1);

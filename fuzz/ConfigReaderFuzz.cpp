@@ -35,8 +35,8 @@ std::string_view Strip(std::string_view s) {
 }
 
 TDirective Expected(std::string_view line) {
-  static const char* const Keywords[] = {"PACKAGE", "LANGUAGE", "PACKAGEFILE", "HELPFILE",
-                                         "COMPONENT", "MESSAGE", "DELETE", "COPYDIR"};
+  static const char* const Keywords[] = {"PACKAGE",   "LANGUAGE", "PACKAGEFILE", "HELPFILE",
+                                         "COMPONENT", "MESSAGE",  "DELETE",      "COPYDIR"};
   TDirective directive;
   directive.Kind = dkNone;
   const std::size_t equals = line.find('=');
@@ -113,7 +113,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<TDirective> faulted = Read(text, failCall, &opened);
     Require(opened == (failCall != 1), "only a failed open fails the open");
     Require(faulted.size() <= clean.size(), "a failed read never adds directives");
-    for (std::size_t i = 0; i < faulted.size(); ++i) Require(Same(faulted[i], clean[i]), "a failed read ends, never alters");
+    for (std::size_t i = 0; i < faulted.size(); ++i)
+      Require(Same(faulted[i], clean[i]), "a failed read ends, never alters");
   }
   return 0;
 }

@@ -99,8 +99,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   first.Calls = host.CallCount() - setupCalls;
 
   // What can be neither loaded nor saved is never touched.
-  if (HasNul(c.Config) || c.ConfigReadOnly) Require(first.Config == c.Config, "unloadable or read-only configuration untouched");
-  if (HasNul(c.Contents) || c.ContentsHeld) Require(first.Contents == c.Contents, "unloadable or held contents untouched");
+  if (HasNul(c.Config) || c.ConfigReadOnly)
+    Require(first.Config == c.Config, "unloadable or read-only configuration untouched");
+  if (HasNul(c.Contents) || c.ContentsHeld)
+    Require(first.Contents == c.Contents, "unloadable or held contents untouched");
   if (HasNul(c.Config)) Require(!first.Link, "a configuration with a NUL byte fails the link");
   if (HasNul(c.Contents) || c.ContentsHeld) Require(!first.Index, "unloadable contents fail the index");
   if (!HasNul(c.Config) && !c.ConfigReadOnly) {
@@ -112,7 +114,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   if (!first.Link) Require(first.Config == c.Config, "a failed link leaves the file as it was");
   if (!first.Index) Require(first.Contents == c.Contents, "a failed index leaves the file as it was");
-  if (first.Config != c.Config) Require(first.Config.size() >= 2 && first.Config.substr(first.Config.size() - 2) == "\r\n", "saved text ends with CR LF");
+  if (first.Config != c.Config)
+    Require(first.Config.size() >= 2 && first.Config.substr(first.Config.size() - 2) == "\r\n",
+            "saved text ends with CR LF");
 
   // A second run finds its own lines and writes nothing.
   const std::size_t logged = host.CallLog().size();
@@ -122,8 +126,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Require(!first.Index || second.Index, "a second run still finds the index");
   for (std::size_t i = logged; i < host.CallLog().size(); ++i) {
     const std::string& call = host.CallLog()[i];
-    Require(call.rfind("FileWrite", 0) != 0 && call.rfind("ReplaceWith", 0) != 0 &&
-                call.rfind("RemoveFile", 0) != 0 && call.rfind("SetAttributes", 0) != 0,
+    Require(call.rfind("FileWrite", 0) != 0 && call.rfind("ReplaceWith", 0) != 0 && call.rfind("RemoveFile", 0) != 0 &&
+                call.rfind("SetAttributes", 0) != 0,
             "a second run writes nothing");
   }
 

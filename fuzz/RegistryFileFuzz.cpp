@@ -157,7 +157,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const TRegRead otherRead = file.Query(root, path, other, &otherBefore);
   const bool keyExists = file.KeyExists(root, path);
   const bool set = file.SetString(root, path, name, value);
-  Require(set == (valid && keyExists && Storable(name) && Storable(value)), "set exactly when storable under an existing key");
+  Require(set == (valid && keyExists && Storable(name) && Storable(value)),
+          "set exactly when storable under an existing key");
   if (!set) {
     Require(file.Text() == text, "a refused set changes nothing");
     return 0;

@@ -5,8 +5,7 @@
 
 namespace Ferrowind {
 
-bool TBytesHost::FileOpen(const std::string&, TFileAccess access, TFileShare, TFileCreate create,
-                          THandle* file) {
+bool TBytesHost::FileOpen(const std::string&, TFileAccess access, TFileShare, TFileCreate create, THandle* file) {
   *file = 0;
   if (FOpen || access != TFileAccess::Read || create != TFileCreate::OpenExisting) return false;
   FOpen = true;

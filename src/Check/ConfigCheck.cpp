@@ -29,9 +29,9 @@ struct TScan {
   std::vector<TReaderLine> Lines;
   bool AnyCr = false;
   bool HasMark = false;
-  int MarkNumber = 0;            // the editor line holding the byte 26
-  bool MarkStartsLine = true;    // the byte 26 is the first byte of its editor line
-  std::vector<std::string> Tail; // editor lines from the byte 26 on; [0] is the rest of its line
+  int MarkNumber = 0;             // the editor line holding the byte 26
+  bool MarkStartsLine = true;     // the byte 26 is the first byte of its editor line
+  std::vector<std::string> Tail;  // editor lines from the byte 26 on; [0] is the rest of its line
 };
 
 std::vector<std::string> SplitAt(std::string_view s, char separator) {
@@ -109,9 +109,7 @@ TScan ScanLines(const std::string& bytes) {
 
 bool IsDirective(TDirectiveKind kind) { return kind >= dkPackage && kind <= dkCopyDir; }
 
-bool SameDirective(const TDirective& a, const TDirective& b) {
-  return a.Kind == b.Kind && a.Value == b.Value;
-}
+bool SameDirective(const TDirective& a, const TDirective& b) { return a.Kind == b.Kind && a.Value == b.Value; }
 
 // At most one insertion, deletion, substitution or swap of two neighbouring bytes apart.
 bool OneEditApart(std::string_view a, std::string_view b) {
@@ -226,11 +224,10 @@ class TChecker {
         CheckKeywordTypo(line.FirstNumber, line.Text);
       }
       if (isLast && !joinTrap && IsDirective(directive.Kind)) {
-        std::string message = "the last line read is never acted on: " + Described(directive) +
-                              " will not run; ";
-        message += FScan.HasMark ? "put an empty line after it, before the byte 26 on line " +
-                                       std::to_string(FScan.MarkNumber)
-                                 : "end the file with one more, empty line";
+        std::string message = "the last line read is never acted on: " + Described(directive) + " will not run; ";
+        message += FScan.HasMark
+                       ? "put an empty line after it, before the byte 26 on line " + std::to_string(FScan.MarkNumber)
+                       : "end the file with one more, empty line";
         Add(line.FirstNumber, TSeverity::Error, message);
       }
       if (!isLast && IsDirective(directive.Kind)) CheckValueLength(line.FirstNumber, line.Text, directive);
@@ -254,11 +251,9 @@ class TChecker {
             "directive will run; save the file with CR LF line ends");
       } else {
         Add(line.FirstNumber, TSeverity::Error,
-            "an LF without CR does not end a line: the installer reads lines " +
-                std::to_string(line.FirstNumber) + " to " + std::to_string(lastNumber) + " as one line, " +
-                Described(joined) +
-                (isLast ? ", which is the last line and never acted on" : "") +
-                "; end each line with CR LF");
+            "an LF without CR does not end a line: the installer reads lines " + std::to_string(line.FirstNumber) +
+                " to " + std::to_string(lastNumber) + " as one line, " + Described(joined) +
+                (isLast ? ", which is the last line and never acted on" : "") + "; end each line with CR LF");
       }
       return true;
     }
@@ -267,8 +262,8 @@ class TChecker {
       const TDirective alone = ClassifyLine(line.Fragments[k]);
       if (!SameDirective(alone, joined)) {
         Add(line.FirstNumber + static_cast<int>(k), TSeverity::Error,
-            "an LF without CR next to this line makes the installer read it as " + Described(joined) +
-                " instead of " + Described(alone) + "; end each line with CR LF");
+            "an LF without CR next to this line makes the installer read it as " + Described(joined) + " instead of " +
+                Described(alone) + "; end each line with CR LF");
         return true;
       }
     }
@@ -277,8 +272,8 @@ class TChecker {
 
   void CheckKeywordTypo(int number, const std::string& text) {
     const std::size_t equals = text.find('=');
-    const std::string keyText = StripBlanks(equals == std::string::npos ? std::string_view(text)
-                                                                         : std::string_view(text).substr(0, equals));
+    const std::string keyText =
+        StripBlanks(equals == std::string::npos ? std::string_view(text) : std::string_view(text).substr(0, equals));
     const std::string key = ToUpperAscii(keyText);
     if (key.empty()) return;
     for (int kind = dkPackage; kind <= dkCopyDir; ++kind) {
@@ -286,8 +281,10 @@ class TChecker {
       if (key == keyword) {
         // Only a line without "=" gets here with a real keyword: it had blanks around it.
         Add(number, TSeverity::Warning,
-            Quoted(text) + " is passed over: without \"=\" a keyword counts only with nothing "
-                           "around it; write " + std::string(keyword) + "=");
+            Quoted(text) +
+                " is passed over: without \"=\" a keyword counts only with nothing "
+                "around it; write " +
+                std::string(keyword) + "=");
         return;
       }
     }
@@ -295,8 +292,8 @@ class TChecker {
       const std::string_view keyword = KeywordOf(static_cast<TDirectiveKind>(kind));
       if (OneEditApart(key, keyword)) {
         Add(number, TSeverity::Warning,
-            Quoted(keyText) + " is not a keyword, so the line is passed over; did you mean " +
-                std::string(keyword) + "?");
+            Quoted(keyText) + " is not a keyword, so the line is passed over; did you mean " + std::string(keyword) +
+                "?");
         return;
       }
     }
@@ -396,8 +393,8 @@ class TChecker {
       Add(line.Number, TSeverity::Error,
           "the version in " + Quoted(line.Value) +
               " reads as 0 (it must be a whole number after the first blank, as in \"Delphi 3\"): the "
-              "installer asks for " + Quoted(ide) + " and looks under HKEY_LOCAL_MACHINE\\" +
-              VisibleText(FBaseKey));
+              "installer asks for " +
+              Quoted(ide) + " and looks under HKEY_LOCAL_MACHINE\\" + VisibleText(FBaseKey));
     }
   }
 
@@ -405,11 +402,12 @@ class TChecker {
     const std::string& value = line.Value;
     switch (line.Kind) {
       case dkPackageFile:
-        line.Action = "HKEY_CURRENT_USER\\" + VisibleText(FBaseKey) + "\\Known Packages  " + RootDirShown +
-                      "\\Lib\\" + VisibleText(value) + " = " + Quoted(FTitle);
+        line.Action = "HKEY_CURRENT_USER\\" + VisibleText(FBaseKey) + "\\Known Packages  " + RootDirShown + "\\Lib\\" +
+                      VisibleText(value) + " = " + Quoted(FTitle);
         if (FTitle.empty()) {
           Add(line.Number, TSeverity::Warning,
-              "no PACKAGE title is set before this PACKAGEFILE: the package is registered with an empty title");
+              "no PACKAGE title is set before this PACKAGEFILE: the package is registered with an empty "
+              "title");
         }
         ReplaceFlag(FLastPackageFile, line.Number, "PACKAGEFILE", "Components installed");
         break;
@@ -425,8 +423,8 @@ class TChecker {
           break;
         }
         line.Action = "HKEY_CURRENT_USER\\" + VisibleText(FBaseKey) + "\\Palette  " +
-                      (page.empty() ? std::string("(unnamed value)") : Quoted(page)) + " += " +
-                      VisibleText(component) + ";";
+                      (page.empty() ? std::string("(unnamed value)") : Quoted(page)) + " += " + VisibleText(component) +
+                      ";";
         if (page.empty()) {
           Add(line.Number, TSeverity::Warning,
               "COMPONENT " + Quoted(component) +
@@ -463,24 +461,22 @@ class TChecker {
       return;
     }
     auto shown = [](const std::string& path) { return path.substr(path.find_first_not_of('\\')); };
-    line.Action = shown(files.Configuration) + ", " + shown(files.Contents) + "; removes " +
-                  shown(files.IndexCache);
+    line.Action = shown(files.Configuration) + ", " + shown(files.Contents) + "; removes " + shown(files.IndexCache);
   }
 
   void ReplaceFlag(int& previous, int number, const std::string& keyword, const std::string& summaryLine) {
     if (previous != 0) {
       Add(previous, TSeverity::Warning,
-          "the " + keyword + " on line " + std::to_string(number) +
-              " replaces this one's outcome: the summary's \"" + summaryLine + "\" reports only the last " +
-              keyword);
+          "the " + keyword + " on line " + std::to_string(number) + " replaces this one's outcome: the summary's \"" +
+              summaryLine + "\" reports only the last " + keyword);
     }
     previous = number;
   }
 
   // Leaves the action for a COPYDIR that will run in FCopyAction.
   void CheckCopySource(const TLineReport& line) {
-    const std::string folder = VisibleText(line.Value.empty() ? std::string("(the installer's own folder)")
-                                                              : line.Value);
+    const std::string folder =
+        VisibleText(line.Value.empty() ? std::string("(the installer's own folder)") : line.Value);
     const std::optional<std::vector<TFindEntry>> entries = FListFolder(line.Value);
     if (!entries) {
       FCopyAction = "nothing: no folder " + folder + " beside the installer";
@@ -514,8 +510,8 @@ class TChecker {
     const std::string& value = line.Value;
     const bool isDelete = line.Kind == dkDelete;
     const std::string keyword(KeywordOf(line.Kind));
-    const bool absolute = (!value.empty() && (value[0] == '\\' || value[0] == '/')) ||
-                          (value.size() >= 2 && value[1] == ':');
+    const bool absolute =
+        (!value.empty() && (value[0] == '\\' || value[0] == '/')) || (value.size() >= 2 && value[1] == ':');
     if (absolute) {
       Add(line.Number, TSeverity::Warning,
           keyword + " " + Quoted(value) + " is an absolute path, but the installer always puts it after " +
@@ -544,8 +540,8 @@ class TChecker {
     const auto& scanned = FResult.ScannedDirectives;
     if (!std::equal(read.begin(), read.end(), scanned.begin(), scanned.end(), SameDirective)) {
       Add(0, TSeverity::Error,
-          "this checker's reading of the lines disagrees with the installer's reader (" +
-              std::to_string(read.size()) + " directives against " + std::to_string(scanned.size()) +
+          "this checker's reading of the lines disagrees with the installer's reader (" + std::to_string(read.size()) +
+              " directives against " + std::to_string(scanned.size()) +
               "); the report above cannot be trusted for this file");
     }
   }
@@ -554,7 +550,7 @@ class TChecker {
   const TFolderLister& FListFolder;
   TScan FScan;
   TCheckResult FResult;
-  std::vector<std::size_t> FActed;     // the rows of the lines handed to the run
+  std::vector<std::size_t> FActed;  // the rows of the lines handed to the run
 
   // The run's state as the dispatch goes.
   std::string FTitle;

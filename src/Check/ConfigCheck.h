@@ -29,14 +29,14 @@ enum class TLineFate {
 enum class TSeverity { Error, Warning };
 
 struct TLineReport {
-  int Number = 0;                // 1-based, as an editor counts lines
+  int Number = 0;  // 1-based, as an editor counts lines
   TLineFate Fate = TLineFate::PassedOver;
   TDirectiveKind Kind = dkNone;  // the reader's classification (of the joined line, if joined)
   std::string Value;
-  std::string Text;              // the line's bytes, line break excluded
-  std::string Action;            // what the run does with it; empty when it does nothing
-  int JoinedTo = 0;              // Continuation: the line it is read as part of
-  bool HoldsEndMark = false;     // the byte 26 that ends the text lies on this line
+  std::string Text;           // the line's bytes, line break excluded
+  std::string Action;         // what the run does with it; empty when it does nothing
+  int JoinedTo = 0;           // Continuation: the line it is read as part of
+  bool HoldsEndMark = false;  // the byte 26 that ends the text lies on this line
 };
 
 struct TFinding {

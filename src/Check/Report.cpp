@@ -9,11 +9,16 @@ constexpr std::size_t KindColumn = 11;  // the longest keyword, PACKAGEFILE
 
 std::string FateName(TLineFate fate) {
   switch (fate) {
-    case TLineFate::ActedOn: return "actedOn";
-    case TLineFate::PassedOver: return "passedOver";
-    case TLineFate::LastLine: return "lastLine";
-    case TLineFate::Continuation: return "joined";
-    case TLineFate::NeverRead: return "neverRead";
+    case TLineFate::ActedOn:
+      return "actedOn";
+    case TLineFate::PassedOver:
+      return "passedOver";
+    case TLineFate::LastLine:
+      return "lastLine";
+    case TLineFate::Continuation:
+      return "joined";
+    case TLineFate::NeverRead:
+      return "neverRead";
   }
   return "";
 }
@@ -25,7 +30,9 @@ std::string Padded(std::string s, std::size_t width) {
   return s;
 }
 
-std::string Number(int n, std::size_t width) { return Padded("", width - std::min(width, std::to_string(n).size())) + std::to_string(n); }
+std::string Number(int n, std::size_t width) {
+  return Padded("", width - std::min(width, std::to_string(n).size())) + std::to_string(n);
+}
 
 std::string ShownValue(const std::string& value) { return value.empty() ? "(empty)" : VisibleText(value); }
 
@@ -107,15 +114,14 @@ std::string TextReport(const TCheckResult& result, const std::string& path) {
 }
 
 std::string JsonReport(const TCheckResult& result, const std::string& path) {
-  std::string out = "{\n  \"file\": " + JsonString(path) + ",\n  \"exitCode\": " +
-                    std::to_string(ExitCodeFor(result)) + ",\n  \"lines\": [";
+  std::string out = "{\n  \"file\": " + JsonString(path) + ",\n  \"exitCode\": " + std::to_string(ExitCodeFor(result)) +
+                    ",\n  \"lines\": [";
   bool first = true;
   for (const TLineReport& line : result.Lines) {
     out += first ? "\n" : ",\n";
     first = false;
     out += "    {\"line\": " + std::to_string(line.Number) + ", \"fate\": " + JsonString(FateName(line.Fate));
-    if (line.Fate == TLineFate::ActedOn || line.Fate == TLineFate::LastLine ||
-        line.Fate == TLineFate::PassedOver) {
+    if (line.Fate == TLineFate::ActedOn || line.Fate == TLineFate::LastLine || line.Fate == TLineFate::PassedOver) {
       out += ", \"kind\": " + JsonString(KindName(line.Kind)) + ", \"value\": " + JsonString(line.Value);
     }
     out += ", \"text\": " + JsonString(line.Text);
@@ -135,8 +141,8 @@ std::string JsonReport(const TCheckResult& result, const std::string& path) {
            ", \"message\": " + JsonString(f.Message) + "}";
   }
   out += first ? "],\n" : "\n  ],\n";
-  out += "  \"errors\": " + std::to_string(Count(result, TSeverity::Error)) + ",\n  \"warnings\": " +
-         std::to_string(Count(result, TSeverity::Warning)) + "\n}\n";
+  out += "  \"errors\": " + std::to_string(Count(result, TSeverity::Error)) +
+         ",\n  \"warnings\": " + std::to_string(Count(result, TSeverity::Warning)) + "\n}\n";
   return out;
 }
 

@@ -19,8 +19,8 @@ TComponentInstall::TComponentInstall(THost& host, const std::string& ideName, st
   FEdition = ReadRegString(TRootKey::LocalMachine, FBaseKey, FIsDelphi ? "Version" : "SKU");
 }
 
-TRegRead TComponentInstall::ReadRegValue(TRootKey root, const std::string& key,
-                                         const std::string& name, std::string* data) {
+TRegRead TComponentInstall::ReadRegValue(TRootKey root, const std::string& key, const std::string& name,
+                                         std::string* data) {
   data->clear();
   THandle handle = 0;
   // A key that cannot be opened cannot be written either; for a caller that would write,
@@ -34,15 +34,14 @@ TRegRead TComponentInstall::ReadRegValue(TRootKey root, const std::string& key,
   return outcome;
 }
 
-std::string TComponentInstall::ReadRegString(TRootKey root, const std::string& key,
-                                             const std::string& name) {
+std::string TComponentInstall::ReadRegString(TRootKey root, const std::string& key, const std::string& name) {
   std::string data;
   ReadRegValue(root, key, name, &data);
   return data;
 }
 
-bool TComponentInstall::WriteRegString(TRootKey root, const std::string& key,
-                                       const std::string& name, const std::string& data) {
+bool TComponentInstall::WriteRegString(TRootKey root, const std::string& key, const std::string& name,
+                                       const std::string& data) {
   THandle handle = 0;
   // A key that is missing is not created: the IDE makes its own keys on first start, and
   // nothing registered here would be seen before that.

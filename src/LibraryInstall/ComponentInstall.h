@@ -22,8 +22,7 @@ class TComponentInstall {
   std::string ReadRegString(TRootKey root, const std::string& key, const std::string& name);
   // Sets a string value under an existing key; never creates the key. False when the key
   // cannot be opened for writing or the value cannot be set; nothing written then.
-  bool WriteRegString(TRootKey root, const std::string& key, const std::string& name,
-                      const std::string& data);
+  bool WriteRegString(TRootKey root, const std::string& key, const std::string& name, const std::string& data);
 
   // Registers a package file for the current user under Known Packages (value name: path,
   // data: title). True with nothing written for an empty path.
@@ -53,8 +52,7 @@ class TComponentInstall {
 
  private:
   // ReadRegString's read, telling a missing value from a failed read.
-  TRegRead ReadRegValue(TRootKey root, const std::string& key, const std::string& name,
-                        std::string* data);
+  TRegRead ReadRegValue(TRootKey root, const std::string& key, const std::string& name, std::string* data);
 
   THost& FHost;
   std::string FBaseKey;

@@ -306,8 +306,7 @@ bool TComponentInstall::AddHelpLink(const std::string& path, const std::string& 
 // lines to a temporary file that then takes the file's place, as SaveLines does. The second
 // pass must see the same size and insertion point, or the file changed meanwhile and
 // nothing is replaced.
-bool TComponentInstall::AddHelpIndex(const std::string& path, const std::string& help,
-                                     const std::string& title) {
+bool TComponentInstall::AddHelpIndex(const std::string& path, const std::string& help, const std::string& title) {
   try {
     const std::string upperSuffix = ToUpperAscii("=" + help);
     TIndexScan first;
@@ -330,8 +329,7 @@ bool TComponentInstall::AddHelpIndex(const std::string& path, const std::string&
     if (!reader.Ok() || reader.Size() != size) return false;
     const std::string temporary = path + TemporarySuffix;
     THandle file = 0;
-    if (!FHost.FileOpen(temporary, TFileAccess::ReadWrite, TFileShare::None, TFileCreate::CreateAlways,
-                        &file)) {
+    if (!FHost.FileOpen(temporary, TFileAccess::ReadWrite, TFileShare::None, TFileCreate::CreateAlways, &file)) {
       return false;
     }
     const std::string inserted = std::string(IndexPrefix) + title + "=" + help;
@@ -357,8 +355,7 @@ bool TComponentInstall::AddHelpIndex(const std::string& path, const std::string&
         }
       }
       writer.Line({});
-      written = reader.Ok() && second.Last == first.Last && !second.Found && writer.Finish() &&
-                FHost.FileFlush(file);
+      written = reader.Ok() && second.Last == first.Last && !second.Found && writer.Finish() && FHost.FileFlush(file);
     }
     reader.Close();
     if (!written || !FHost.ReplaceWith(temporary, path)) {

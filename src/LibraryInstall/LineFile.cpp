@@ -105,16 +105,14 @@ void SaveLines(THost& host, const std::string& path, const TLineList& lines) {
   const std::string text = lines.Text();
   const std::string temporary = path + TemporarySuffix;
   THandle file = 0;
-  if (!host.FileOpen(temporary, TFileAccess::ReadWrite, TFileShare::None, TFileCreate::CreateAlways,
-                     &file)) {
+  if (!host.FileOpen(temporary, TFileAccess::ReadWrite, TFileShare::None, TFileCreate::CreateAlways, &file)) {
     throw ELineFileError("Cannot create file " + path);
   }
   bool written = false;
   {
     TFileGuard guard(host, file);
     std::size_t count = 0;
-    written = host.FileWrite(file, text.data(), text.size(), &count) && count == text.size() &&
-              host.FileFlush(file);
+    written = host.FileWrite(file, text.data(), text.size(), &count) && count == text.size() && host.FileFlush(file);
   }
   if (!written || !host.ReplaceWith(temporary, path)) {
     host.RemoveFile(temporary);

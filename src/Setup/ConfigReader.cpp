@@ -11,18 +11,22 @@ constexpr std::size_t BlockSize = 64 * 1024;
 constexpr char CR = 13;
 constexpr char LF = 10;
 constexpr char EndOfTextMark = 26;
-constexpr std::string_view Keywords[] = {"",       "PACKAGE", "LANGUAGE", "PACKAGEFILE", "HELPFILE",
+constexpr std::string_view Keywords[] = {"",          "PACKAGE", "LANGUAGE", "PACKAGEFILE", "HELPFILE",
                                          "COMPONENT", "MESSAGE", "DELETE",   "COPYDIR"};
 constexpr std::size_t LongestKeyword = 11;
 // The kinds whose keyword has a given length (dkEnd fills the rest).
-constexpr TDirectiveKind KindsOfLength[LongestKeyword + 1][3] = {
-    {}, {}, {}, {}, {}, {},
-    {dkDelete},
-    {dkPackage, dkMessage, dkCopyDir},
-    {dkLanguage, dkHelpFile},
-    {dkComponent},
-    {},
-    {dkPackageFile}};
+constexpr TDirectiveKind KindsOfLength[LongestKeyword + 1][3] = {{},
+                                                                 {},
+                                                                 {},
+                                                                 {},
+                                                                 {},
+                                                                 {},
+                                                                 {dkDelete},
+                                                                 {dkPackage, dkMessage, dkCopyDir},
+                                                                 {dkLanguage, dkHelpFile},
+                                                                 {dkComponent},
+                                                                 {},
+                                                                 {dkPackageFile}};
 constexpr std::size_t MaxValueLength = 1000;
 }  // namespace
 
@@ -121,8 +125,7 @@ const TDirective& TConfigReader::ReadDirective() {
   while (Fill()) {
     const char* start = FBuffer.data() + FPos;
     const void* cr = std::memchr(start, CR, FEnd - FPos);
-    const std::size_t length =
-        cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - start) : FEnd - FPos;
+    const std::size_t length = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - start) : FEnd - FPos;
     if (cr && FLine.empty()) {
       line = std::string_view(start, length);  // the whole line lies in the buffer
     } else {

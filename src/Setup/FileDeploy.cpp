@@ -29,9 +29,7 @@ bool ForEachEntry(THost& host, const std::string& folder, std::uint32_t wanted,
 }
 }  // namespace
 
-bool EntryWanted(std::uint32_t attributes, std::uint32_t wanted) {
-  return (attributes & ExcludingBits & ~wanted) == 0;
-}
+bool EntryWanted(std::uint32_t attributes, std::uint32_t wanted) { return (attributes & ExcludingBits & ~wanted) == 0; }
 
 bool IsPlainFolder(std::uint32_t attributes) {
   return (attributes & AttrDirectory) != 0 && (attributes & AttrReparsePoint) == 0;

@@ -31,8 +31,8 @@ TStep Confirm(THost& host, TRunState& state, const std::string& value) {
   state.IdeVersion = ParseVersion(TextAfter(value, ' '));
   state.Target = std::make_unique<TComponentInstall>(host, state.IdeName, state.IdeVersion);
   const std::string ide = state.IdeName + " " + DecimalText(state.IdeVersion);
-  const std::string prompt = "You are about to install " + state.PackageTitle + " for " + ide + CRLF +
-                             CRLF + "Please make sure " + state.IdeName + " is not running.";
+  const std::string prompt = "You are about to install " + state.PackageTitle + " for " + ide + CRLF + CRLF +
+                             "Please make sure " + state.IdeName + " is not running.";
   if (!host.ShowMessage(prompt, StyleConfirmation)) return TStep::Stop;
   if (state.Target->RootDir().empty()) {
     host.ShowMessage(ide + " not found.", StyleWarning);
@@ -67,8 +67,8 @@ void ActOnTarget(THost& host, TRunState& state, const TDirective& directive) {
 }
 
 std::string Summary(const TRunState& state) {
-  std::string text = state.Target ? state.PackageTitle + " Installation" + CRLF + CRLF
-                                  : " Incorrect configuration file" + CRLF + CRLF;
+  std::string text =
+      state.Target ? state.PackageTitle + " Installation" + CRLF + CRLF : " Incorrect configuration file" + CRLF + CRLF;
   text += (state.FilesCopied ? "All" : "NO") + std::string(" files copied") + CRLF;
   text += (state.ComponentsInstalled ? "All" : "NO") + std::string(" Components installed") + CRLF;
   if (!state.HelpInstalled) text += "NO ";

@@ -2,6 +2,4 @@
 #include "Setup/InstallRun.h"
 #include "platform/Host.h"
 
-int main() {
-  return Ferrowind::RunInstallation(Ferrowind::SystemHost());
-}
+int main() { return Ferrowind::RunInstallation(Ferrowind::SystemHost()); }

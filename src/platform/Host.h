@@ -40,11 +40,11 @@ enum class TRegRead { Found, Missing, Failed };
 enum class TFind { Entry, NoMore, Failed };
 
 enum class TFileAccess { Read, ReadWrite };
-enum class TFileShare { None, Read };                 // what other openers may do meanwhile
+enum class TFileShare { None, Read };                   // what other openers may do meanwhile
 enum class TFileCreate { OpenExisting, CreateAlways };  // CreateAlways truncates an existing file
 
 struct TFindEntry {
-  std::string Name;         // the entry's own name, no folder
+  std::string Name;          // the entry's own name, no folder
   std::uint32_t Attributes;  // the full attribute word, unmasked
 };
 
@@ -67,8 +67,8 @@ class THost {
   virtual void RegClose(THandle key) = 0;
 
   // Opens or creates a file. On failure *file is 0 and nothing was created or truncated.
-  virtual bool FileOpen(const std::string& path, TFileAccess access, TFileShare share,
-                        TFileCreate create, THandle* file) = 0;
+  virtual bool FileOpen(const std::string& path, TFileAccess access, TFileShare share, TFileCreate create,
+                        THandle* file) = 0;
   virtual bool FileSize(THandle file, std::uint64_t* size) = 0;
   // Reads up to count bytes at the current position; *got is 0 at the end of the file.
   virtual bool FileRead(THandle file, char* buffer, std::size_t count, std::size_t* got) = 0;
@@ -93,8 +93,7 @@ class THost {
   // Copies one file's data and permissions. With failIfExists false an existing writable
   // destination is overwritten; a read-only destination or a source that is not a regular
   // file fails. A failed copy may leave a partial destination, as Windows' copy does.
-  virtual bool CopyFileTo(const std::string& source, const std::string& destination,
-                          bool failIfExists) = 0;
+  virtual bool CopyFileTo(const std::string& source, const std::string& destination, bool failIfExists) = 0;
   // Creates one folder; fails when it exists or its parent does not.
   virtual bool MakeFolder(const std::string& path) = 0;
   virtual bool RemoveFile(const std::string& path) = 0;

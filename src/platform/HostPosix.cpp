@@ -51,8 +51,10 @@ std::optional<std::uint32_t> AttributesAt(const std::string& path, const std::st
   if (S_ISLNK(info.st_mode)) {
     if (stat(path.c_str(), &info) == 0) {
       // A folder link is reported as Windows reports a junction, so no walk follows it.
-      if (S_ISDIR(info.st_mode)) attributes = AttrDirectory | AttrReparsePoint;
-      else if (S_ISREG(info.st_mode)) attributes = AttrArchive;
+      if (S_ISDIR(info.st_mode))
+        attributes = AttrDirectory | AttrReparsePoint;
+      else if (S_ISREG(info.st_mode))
+        attributes = AttrArchive;
     }
   } else if (S_ISDIR(info.st_mode)) {
     attributes = AttrDirectory;
@@ -250,9 +252,9 @@ bool THostPosix::LoadRegistry(const std::string& filePath, TRegistryFile* file) 
   const TRegLoad loaded = LoadRegistryFile(filePath, file);
   if (loaded == TRegLoad::Loaded) return true;
   if (FReported.insert(filePath).second) {
-    std::fprintf(stderr, "ferrowind: registry file %s %s\n", filePath.c_str(),
-                 loaded == TRegLoad::NotRegedit ? "does not begin with REGEDIT4; it is not used or changed"
-                                                : "cannot be read");
+    std::fprintf(
+        stderr, "ferrowind: registry file %s %s\n", filePath.c_str(),
+        loaded == TRegLoad::NotRegedit ? "does not begin with REGEDIT4; it is not used or changed" : "cannot be read");
   }
   return false;
 }
@@ -436,7 +438,8 @@ bool THostPosix::SetAttributes(const std::string& path, std::uint32_t attributes
 bool THostPosix::CopyFileTo(const std::string& source, const std::string& destination, bool failIfExists) {
   const std::string from = ResolveForCopy(source);
   const std::string to = ResolveForCopy(destination);
-  struct stat fromInfo {}, toInfo {};
+  struct stat fromInfo {
+  }, toInfo{};
   // Decided before any open: opening a device or a FIFO can block or have effects.
   if (from.empty() || to.empty() || stat(from.c_str(), &fromInfo) != 0 || !S_ISREG(fromInfo.st_mode)) {
     return false;
@@ -453,8 +456,8 @@ bool THostPosix::CopyFileTo(const std::string& source, const std::string& destin
     return false;
   }
   const mode_t mode = fromInfo.st_mode & 07777;
-  const int out = open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK | (failIfExists ? O_EXCL : 0),
-                       mode);
+  const int out =
+      open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK | (failIfExists ? O_EXCL : 0), mode);
   if (out < 0) {
     close(in);
     return false;
@@ -490,7 +493,8 @@ bool THostPosix::RemoveFile(const std::string& path) {
 bool THostPosix::ReplaceWith(const std::string& source, const std::string& destination) {
   const std::string from = ResolvePosixPath(source);
   const std::string to = ResolvePosixPath(destination);
-  struct stat fromInfo {}, toInfo {};
+  struct stat fromInfo {
+  }, toInfo{};
   if (from.empty() || to.empty() || lstat(from.c_str(), &fromInfo) != 0 || !S_ISREG(fromInfo.st_mode)) {
     return false;
   }

@@ -17,9 +17,7 @@
 // its place in the link. Exceptions never leave the help file edits, so it only ever ends
 // a program that has a bug.
 namespace __gnu_cxx {
-void __verbose_terminate_handler() {
-  std::abort();
-}
+void __verbose_terminate_handler() { std::abort(); }
 }  // namespace __gnu_cxx
 
 namespace Ferrowind {
@@ -38,17 +36,11 @@ constexpr DWORD RegistryView() {
   }
 }
 
-THandle ToHandle(HANDLE handle) {
-  return reinterpret_cast<THandle>(handle);
-}
+THandle ToHandle(HANDLE handle) { return reinterpret_cast<THandle>(handle); }
 
-HANDLE FromHandle(THandle handle) {
-  return reinterpret_cast<HANDLE>(handle);
-}
+HANDLE FromHandle(THandle handle) { return reinterpret_cast<HANDLE>(handle); }
 
-HKEY FromKey(THandle key) {
-  return reinterpret_cast<HKEY>(key);
-}
+HKEY FromKey(THandle key) { return reinterpret_cast<HKEY>(key); }
 
 // ReadFile and WriteFile take a DWORD count; a larger request is served in part, which
 // the interface allows.
@@ -89,39 +81,36 @@ class THostWin32 final : public THost {
     while (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) {
       buffer.resize(size);
       DWORD got = size;
-      status = RegQueryValueExA(FromKey(key), name.c_str(), nullptr, nullptr,
-                                reinterpret_cast<BYTE*>(buffer.data()), &got);
+      status =
+          RegQueryValueExA(FromKey(key), name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()), &got);
       if (status == ERROR_SUCCESS) {
         buffer.resize(got);
         *data = std::move(buffer);
         return TRegRead::Found;
       }
-      if (status == ERROR_MORE_DATA && got <= size) size += 256;
-      else size = got;
+      if (status == ERROR_MORE_DATA && got <= size)
+        size += 256;
+      else
+        size = got;
     }
     return status == ERROR_FILE_NOT_FOUND ? TRegRead::Missing : TRegRead::Failed;
   }
 
   bool RegSet(THandle key, const std::string& name, const std::string& data) override {
     if (data.size() > std::numeric_limits<DWORD>::max()) return false;
-    return RegSetValueExA(FromKey(key), name.c_str(), 0, REG_SZ,
-                          reinterpret_cast<const BYTE*>(data.data()),
+    return RegSetValueExA(FromKey(key), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.data()),
                           static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
   }
 
-  void RegClose(THandle key) override {
-    RegCloseKey(FromKey(key));
-  }
+  void RegClose(THandle key) override { RegCloseKey(FromKey(key)); }
 
   bool FileOpen(const std::string& path, TFileAccess access, TFileShare share, TFileCreate create,
                 THandle* file) override {
     *file = 0;
-    const DWORD desired =
-        access == TFileAccess::Read ? GENERIC_READ : (GENERIC_READ | GENERIC_WRITE);
+    const DWORD desired = access == TFileAccess::Read ? GENERIC_READ : (GENERIC_READ | GENERIC_WRITE);
     const DWORD sharing = share == TFileShare::Read ? FILE_SHARE_READ : 0;
     const DWORD disposition = create == TFileCreate::OpenExisting ? OPEN_EXISTING : CREATE_ALWAYS;
-    HANDLE handle = CreateFileA(path.c_str(), desired, sharing, nullptr, disposition,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle = CreateFileA(path.c_str(), desired, sharing, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE || handle == nullptr) return false;
     *file = ToHandle(handle);
     return true;
@@ -150,13 +139,9 @@ class THostWin32 final : public THost {
     return ok != FALSE;
   }
 
-  bool FileFlush(THandle file) override {
-    return FlushFileBuffers(FromHandle(file)) != FALSE;
-  }
+  bool FileFlush(THandle file) override { return FlushFileBuffers(FromHandle(file)) != FALSE; }
 
-  void FileClose(THandle file) override {
-    CloseHandle(FromHandle(file));
-  }
+  void FileClose(THandle file) override { CloseHandle(FromHandle(file)); }
 
   // Nothing to list and a listing that failed report different errors; only the
   // first is an empty result.
@@ -184,9 +169,7 @@ class THostWin32 final : public THost {
     return TFind::Entry;
   }
 
-  void FindClose(THandle find) override {
-    ::FindClose(FromHandle(find));
-  }
+  void FindClose(THandle find) override { ::FindClose(FromHandle(find)); }
 
   bool GetAttributes(const std::string& path, std::uint32_t* attributes) override {
     const DWORD found = GetFileAttributesA(path.c_str());
@@ -199,23 +182,18 @@ class THostWin32 final : public THost {
     return SetFileAttributesA(path.c_str(), attributes) != FALSE;
   }
 
-  bool CopyFileTo(const std::string& source, const std::string& destination,
-                  bool failIfExists) override {
+  bool CopyFileTo(const std::string& source, const std::string& destination, bool failIfExists) override {
     return CopyFileA(source.c_str(), destination.c_str(), failIfExists ? TRUE : FALSE) != FALSE;
   }
 
-  bool MakeFolder(const std::string& path) override {
-    return CreateDirectoryA(path.c_str(), nullptr) != FALSE;
-  }
+  bool MakeFolder(const std::string& path) override { return CreateDirectoryA(path.c_str(), nullptr) != FALSE; }
 
-  bool RemoveFile(const std::string& path) override {
-    return DeleteFileA(path.c_str()) != FALSE;
-  }
+  bool RemoveFile(const std::string& path) override { return DeleteFileA(path.c_str()) != FALSE; }
 
   bool ReplaceWith(const std::string& source, const std::string& destination) override {
     // A rename within one volume is atomic; write-through makes it durable before we return.
-    return MoveFileExA(source.c_str(), destination.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+    return MoveFileExA(source.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
+           FALSE;
   }
 
   std::string ProgramPath() override {

@@ -6,8 +6,8 @@ namespace Ferrowind {
 
 namespace {
 const char* const OpNames[] = {
-    "ShowMessage", "RegOpen",   "RegQuery",   "RegSet",    "RegClose",      "FileOpen",      "FileSize",
-    "FileRead",    "FileWrite", "FileFlush",  "FileClose", "FindFirst",     "FindNext",      "FindClose",
+    "ShowMessage",   "RegOpen",       "RegQuery",   "RegSet",     "RegClose",   "FileOpen",    "FileSize",
+    "FileRead",      "FileWrite",     "FileFlush",  "FileClose",  "FindFirst",  "FindNext",    "FindClose",
     "GetAttributes", "SetAttributes", "CopyFileTo", "MakeFolder", "RemoveFile", "ReplaceWith", "ProgramPath"};
 
 std::string LastComponent(const std::string& path) {
@@ -55,21 +55,17 @@ void TMemoryHost::FailOperation(TOp op, const std::string& pathPart) {
 
 void TMemoryHost::HoldOpen(const std::string& path) { FHeld.insert(Fold(path)); }
 
-std::size_t TMemoryHost::OpenHandles() const {
-  return FOpenKeys.size() + FOpenFiles.size() + FOpenFinds.size();
-}
+std::size_t TMemoryHost::OpenHandles() const { return FOpenKeys.size() + FOpenFiles.size() + FOpenFinds.size(); }
 
 // ---- Registry set-up.
 
 void TMemoryHost::AddKey(TRootKey root, const std::string& path) { FKeys[KeyName(root, path)]; }
 
-void TMemoryHost::SetValue(TRootKey root, const std::string& path, const std::string& name,
-                           const std::string& data) {
+void TMemoryHost::SetValue(TRootKey root, const std::string& path, const std::string& name, const std::string& data) {
   FKeys[KeyName(root, path)].Values[Fold(name)] = {name, data};
 }
 
-std::optional<std::string> TMemoryHost::Value(TRootKey root, const std::string& path,
-                                              const std::string& name) const {
+std::optional<std::string> TMemoryHost::Value(TRootKey root, const std::string& path, const std::string& name) const {
   const auto key = FKeys.find(KeyName(root, path));
   if (key == FKeys.end()) return std::nullopt;
   const auto value = key->second.Values.find(Fold(name));
@@ -191,8 +187,8 @@ bool TMemoryHost::IsSharedAway(const std::string& folded, bool wantExclusive) co
   return false;
 }
 
-bool TMemoryHost::FileOpen(const std::string& path, TFileAccess access, TFileShare share,
-                           TFileCreate create, THandle* file) {
+bool TMemoryHost::FileOpen(const std::string& path, TFileAccess access, TFileShare share, TFileCreate create,
+                           THandle* file) {
   *file = 0;
   if (!Enter(TOp::FileOpen, path)) return false;
   const std::string folded = Fold(path);

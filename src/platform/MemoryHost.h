@@ -17,9 +17,27 @@ namespace Ferrowind {
 class TMemoryHost : public THost {
  public:
   enum class TOp {
-    ShowMessage, RegOpen, RegQuery, RegSet, RegClose, FileOpen, FileSize, FileRead,
-    FileWrite, FileFlush, FileClose, FindFirst, FindNext, FindClose, GetAttributes,
-    SetAttributes, CopyFileTo, MakeFolder, RemoveFile, ReplaceWith, ProgramPath
+    ShowMessage,
+    RegOpen,
+    RegQuery,
+    RegSet,
+    RegClose,
+    FileOpen,
+    FileSize,
+    FileRead,
+    FileWrite,
+    FileFlush,
+    FileClose,
+    FindFirst,
+    FindNext,
+    FindClose,
+    GetAttributes,
+    SetAttributes,
+    CopyFileTo,
+    MakeFolder,
+    RemoveFile,
+    ReplaceWith,
+    ProgramPath
   };
   struct TBox {
     std::string Text;
@@ -30,33 +48,33 @@ class TMemoryHost : public THost {
 
   // --- Registry set-up and inspection. SetValue creates the key (and its parents).
   void AddKey(TRootKey root, const std::string& path);
-  void SetValue(TRootKey root, const std::string& path, const std::string& name,
-                const std::string& data);
-  std::optional<std::string> Value(TRootKey root, const std::string& path,
-                                   const std::string& name) const;
+  void SetValue(TRootKey root, const std::string& path, const std::string& name, const std::string& data);
+  std::optional<std::string> Value(TRootKey root, const std::string& path, const std::string& name) const;
   std::size_t ValueCount(TRootKey root, const std::string& path) const;
 
   // --- File tree set-up and inspection. AddFile and AddFolder create missing parents.
   void AddFolder(const std::string& path, std::uint32_t attributes = AttrDirectory);
-  void AddFile(const std::string& path, const std::string& data,
-               std::uint32_t attributes = AttrArchive);
+  void AddFile(const std::string& path, const std::string& data, std::uint32_t attributes = AttrArchive);
   std::optional<std::string> FileData(const std::string& path) const;
   bool Exists(const std::string& path) const;
   std::uint32_t AttributesOf(const std::string& path) const;  // 0 when missing
-  std::vector<std::string> AllPaths() const;  // every file and folder, as named at creation
+  std::vector<std::string> AllPaths() const;                  // every file and folder, as named at creation
   void SetProgramPath(const std::string& path) { FProgramPath = path; }
 
   // --- Message boxes: answers are used in order; when they run out, OK is answered.
-  void AnswerBoxes(std::vector<bool> answers) { FAnswers = std::move(answers); FNextAnswer = 0; }
+  void AnswerBoxes(std::vector<bool> answers) {
+    FAnswers = std::move(answers);
+    FNextAnswer = 0;
+  }
   const std::vector<TBox>& Boxes() const { return FBoxes; }
 
   // --- Faults.
-  void FailCall(std::size_t k) { FFailCall = k; }  // the k-th call (counted from 1) fails
+  void FailCall(std::size_t k) { FFailCall = k; }                // the k-th call (counted from 1) fails
   void FailOperation(TOp op, const std::string& pathPart = "");  // calls of op on matching paths
-  void ShortenReads(bool on) { FShortReads = on; }    // reads deliver one byte less
-  void ShortenWrites(bool on) { FShortWrites = on; }  // writes store one byte less
-  void HoldOpen(const std::string& path);  // another program holds it open, sharing nothing
-  void SetStrict(bool on) { FStrict = on; }  // any call at all is recorded as a violation
+  void ShortenReads(bool on) { FShortReads = on; }               // reads deliver one byte less
+  void ShortenWrites(bool on) { FShortWrites = on; }             // writes store one byte less
+  void HoldOpen(const std::string& path);                        // another program holds it open, sharing nothing
+  void SetStrict(bool on) { FStrict = on; }                      // any call at all is recorded as a violation
   std::size_t StrictViolations() const { return FStrictViolations; }
 
   // --- What happened.
@@ -119,8 +137,8 @@ class TMemoryHost : public THost {
   static std::string Parent(const std::string& folded);
   bool IsSharedAway(const std::string& folded, bool wantExclusive) const;
 
-  std::map<std::string, TKey> FKeys;   // folded "HKLM\path" -> values
-  std::map<std::string, TNode> FFiles; // folded path -> node
+  std::map<std::string, TKey> FKeys;    // folded "HKLM\path" -> values
+  std::map<std::string, TNode> FFiles;  // folded path -> node
   std::map<THandle, std::string> FOpenKeys;
   std::map<THandle, TOpenFile> FOpenFiles;
   std::map<THandle, TOpenFind> FOpenFinds;

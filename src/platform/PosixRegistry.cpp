@@ -177,9 +177,7 @@ bool TRegistryFile::Parse(std::string text) {
   FText = std::move(text);
   FRecords.clear();
   const std::vector<TLine> lines = SplitLines(FText);
-  auto content = [&](const TLine& line) {
-    return FText.substr(line.Begin, line.ContentEnd - line.Begin);
-  };
+  auto content = [&](const TLine& line) { return FText.substr(line.Begin, line.ContentEnd - line.Begin); };
   FValid = !lines.empty() && TrimBlanks(content(lines[0])) == "REGEDIT4";
   if (!FValid) return false;
 
@@ -199,8 +197,7 @@ bool TRegistryFile::Parse(std::string text) {
       record.Key = FoldKey(s.substr(1, s.size() - 2));
       section = FRecords.size();
       record.Section = section;
-    } else if (section != NoSection && (s[0] == '"' || s[0] == '@') &&
-               SplitValueLine(s, &record.Name, &rest)) {
+    } else if (section != NoSection && (s[0] == '"' || s[0] == '@') && SplitValueLine(s, &record.Name, &rest)) {
       record.Kind = TKind::Value;
       std::size_t pos = 0;
       if (!rest.empty() && rest.front() == '"' && ReadQuoted(rest, &pos, &record.Data) && pos == rest.size()) {
@@ -242,8 +239,7 @@ std::size_t TRegistryFile::LastValue(const std::string& key, const std::string& 
   std::size_t found = NoSection;
   for (std::size_t i = 0; i < FRecords.size(); ++i) {
     const TRecord& record = FRecords[i];
-    if (record.Kind == TKind::Value && FRecords[record.Section].Key == key &&
-        EqualIgnoringCase(record.Name, name)) {
+    if (record.Kind == TKind::Value && FRecords[record.Section].Key == key && EqualIgnoringCase(record.Name, name)) {
       found = i;
     }
   }
@@ -295,8 +291,8 @@ bool TRegistryFile::SetString(TRootKey root, const std::string& path, const std:
     // A byte list ending in "\" would take the new line for its continuation; a blank
     // line between never continues one.
     std::size_t contentEnd = after;
-    while (contentEnd > 0 && (text[contentEnd - 1] == '\n' || text[contentEnd - 1] == '\r' ||
-                              IsBlank(text[contentEnd - 1]))) {
+    while (contentEnd > 0 &&
+           (text[contentEnd - 1] == '\n' || text[contentEnd - 1] == '\r' || IsBlank(text[contentEnd - 1]))) {
       --contentEnd;
     }
     const std::string gap = contentEnd > 0 && text[contentEnd - 1] == '\\' ? LineEnd() : std::string();
@@ -379,8 +375,10 @@ bool SaveFileAtomically(const std::string& path, const std::string& text) {
   while (ok && done < text.size()) {
     const ssize_t put = write(fd, text.data() + done, text.size() - done);
     if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) ok = false;
-    else done += static_cast<std::size_t>(put);
+    if (put <= 0)
+      ok = false;
+    else
+      done += static_cast<std::size_t>(put);
   }
   ok = ok && fchmod(fd, mode) == 0 && fsync(fd) == 0;
   ok = close(fd) == 0 && ok;

@@ -29,27 +29,25 @@ class TRegistryFile {
   // The decoded data of the last line naming the value in any section of the key: string
   // values unescaped, dword: as 4 bytes little-endian, hex: and hex(n): as their bytes.
   // Failed for a value line whose data cannot be decoded; *data is empty unless Found.
-  TRegRead Query(TRootKey root, const std::string& path, const std::string& name,
-                 std::string* data) const;
+  TRegRead Query(TRootKey root, const std::string& path, const std::string& name, std::string* data) const;
   // Makes name a string value of the (existing) key holding data. Rewrites only the line of
   // that value, or adds one line at the end of the key's last section, or, when only keys
   // below name it, a new section at the end of the text; every other byte stays. False,
   // with the text unchanged, for an invalid file, a missing key, or a name or data holding
   // CR, LF or NUL, which this format cannot store.
-  bool SetString(TRootKey root, const std::string& path, const std::string& name,
-                 const std::string& data);
+  bool SetString(TRootKey root, const std::string& path, const std::string& name, const std::string& data);
 
  private:
   enum class TKind { Other, Section, Value };
   enum class TData { String, Dword, Hex, Invalid };
   struct TRecord {
     TKind Kind = TKind::Other;
-    std::size_t Begin = 0, End = 0;  // bytes of FText, line ends included
+    std::size_t Begin = 0, End = 0;   // bytes of FText, line ends included
     std::size_t Section = NoSection;  // the section holding this record
     std::string Key;                  // Section: its key, folded
     std::string Name;                 // Value: its name as written, unescaped
     TData DataKind = TData::Invalid;
-    std::string Data;                 // Value: decoded data
+    std::string Data;  // Value: decoded data
     bool Blank = false;
   };
   static constexpr std::size_t NoSection = static_cast<std::size_t>(-1);

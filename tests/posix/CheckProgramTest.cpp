@@ -42,7 +42,11 @@ TEST_F(CheckProgram, ExitCodesTextAndJson) {
   // Arguments, exit code, a piece of the text output, and the JSON document's keys, exit code
   // and the severity of each finding (nothing to check when empty). The working folder holds
   // no Setup.cfg, the default file.
-  struct TCase { std::vector<std::string> Args; int Exit; std::string Text, Json; };
+  struct TCase {
+    std::vector<std::string> Args;
+    int Exit;
+    std::string Text, Json;
+  };
   const std::vector<TCase> cases = {
       {{"package/Setup.cfg"}, 0, "\n0 errors, 0 warnings\n", keys + "0"},
       {{"package/Warned.cfg"}, 0, "line 3: warning: ", keys + "0 warning"},
@@ -71,7 +75,8 @@ TEST_F(CheckProgram, TheListedDirectivesAreThoseTheInstallerActsOn) {
   const std::string registry = ReadWhole(Source + "/examples/registry.reg.in");
   const std::string example = ReadWhole(Package + "/Setup.cfg");
   const std::vector<std::string> files = {
-      example, example.substr(0, example.size() - 2),  // the second without its extra last line
+      example,
+      example.substr(0, example.size() - 2),  // the second without its extra last line
       std::regex_replace(example, std::regex("\r"), ""),
       "MESSAGE=before\r\n" + example.substr(0, example.find("MESSAGE")) + "\x1a" + "MESSAGE=after\r\n\r\n",
       "MESSAGE=one\r\n message = two \r\nMESSAGE=three\nMESSAGE=four\r\nMESAGE=five\r\nMESSAGE=six\r\n",
@@ -87,7 +92,8 @@ TEST_F(CheckProgram, TheListedDirectivesAreThoseTheInstallerActsOn) {
         "    print('Confirmation' if l['kind'] == 'LANGUAGE' else 'Information:' + l['value'], end='\\0')",
         RunCheck({"--json", "package/Setup.cfg"}).Output);
     const std::string run = RunProgram(Package + "/ferrowind-setup", {}, Package,
-        {{"FERROWIND_REGISTRY", scratch / "registry.reg"}}, std::string(20, '\n')).Output;
+                                       {{"FERROWIND_REGISTRY", scratch / "registry.reg"}}, std::string(20, '\n'))
+                                .Output;
     const std::string boxes = run.substr(0, run.rfind("[Ferrowind"));  // without the closing summary
     std::string shown;
     for (std::sregex_iterator m(boxes.begin(), boxes.end(), box), end; m != end; ++m) {

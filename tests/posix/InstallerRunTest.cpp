@@ -1,7 +1,6 @@
 // The POSIX program run end to end in scratch folders: registry file, IDE folder, package
 // folder with the program beside its files, answers on standard input.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -35,8 +34,7 @@ class InstallerRun : public ::testing::Test {
   std::string Root() const { return scratch / "Delphi 3"; }
   std::string Registry() const { return scratch / "registry.reg"; }
   TProgramResult Install(const std::string& answers = std::string(20, '\n')) {
-    return RunProgram(Package() + "/ferrowind-setup", {}, Package(), {{"FERROWIND_REGISTRY", Registry()}},
-                      answers);
+    return RunProgram(Package() + "/ferrowind-setup", {}, Package(), {{"FERROWIND_REGISTRY", Registry()}}, answers);
   }
   TScratch scratch;
 };
@@ -55,8 +53,8 @@ TEST_F(InstallerRun, MinimalConfigurationShowsConfirmationThenSummary) {
 }
 
 TEST_F(InstallerRun, ExampleInstallsOnceAndASecondRunChangesNothing) {
-  fs::permissions(Root() + "/Lib/WidgetPackOld.dcu", fs::perms::owner_write | fs::perms::group_write |
-                                                         fs::perms::others_write, fs::perm_options::remove);
+  fs::permissions(Root() + "/Lib/WidgetPackOld.dcu",
+                  fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write, fs::perm_options::remove);
   const TProgramResult first = Install();
   EXPECT_EQ(first.ExitCode, 0);
   EXPECT_NE(first.Output.find("Widget Pack Installation\n\nAll files copied\nAll Components installed\n"

@@ -9,7 +9,7 @@
 namespace FerrowindTest {
 
 struct TProgramResult {
-  int ExitCode = -1;  // -1 when it did not exit normally
+  int ExitCode = -1;   // -1 when it did not exit normally
   std::string Output;  // standard output
   std::string Errors;  // standard error
 };
@@ -33,7 +33,7 @@ class TScratch {
   std::string FPath;
 };
 
-std::string ReadWhole(const std::string& path);  // empty when missing
+std::string ReadWhole(const std::string& path);                     // empty when missing
 void WriteWhole(const std::string& path, const std::string& data);  // creates parent folders
 bool PathExists(const std::string& path);
 void CopyInto(const std::string& file, const std::string& folder);  // keeps the mode bits

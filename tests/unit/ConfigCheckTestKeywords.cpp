@@ -22,17 +22,19 @@ TEST(ConfigCheckKeywords, EachFindingIsOnItsLine) {
        {"6 -> nothing: no LANGUAGE before it", "7 -> message box", "9 -> ...Known Packages"},
        {{"F", {{"Lib", AttrDirectory}}}}},
       // Cut at 1000 bytes: trailing blanks go first, leading blanks count.
-      {Lang + "MESSAGE=" + std::string(1200, 'v') + "\r\nMESSAGE=" + std::string(1000, 'v') + "   \r\nMESSAGE=  " +
-           std::string(1000, 'v') + "\r\n\r\n",
+      {Lang + "MESSAGE=" + std::string(1200, 'v') + "\r\nMESSAGE=" + std::string(1000, 'v') +
+           "   \r\nMESSAGE=  " + std::string(1000, 'v') + "\r\n\r\n",
        {"line 2: warning: ...1200 bytes", "line 4: warning"}},
-      {Lang + "COMPONENT=TBar\r\nCOMPONENT=TFoo My Page\r\n\r\n", {"line 2: warning: ...unnamed value"},
+      {Lang + "COMPONENT=TBar\r\nCOMPONENT=TFoo My Page\r\n\r\n",
+       {"line 2: warning: ...unnamed value"},
        {"2 -> HKEY_CURRENT_USER\\SOFTWARE\\Borland\\Delphi\\3.0\\Palette  (unnamed value) += TBar;",
         "3 -> ...Palette  \"My Page\" += TFoo;"}},
       {Lang + "PACKAGEFILE=a.dpl\r\nPACKAGE=P\r\n\r\n", {"line 2: warning: ...empty title"}, {"2 -> ...a.dpl = \"\""}},
       {"PACKAGE=P\r\n" + Lang + "PACKAGEFILE=a.dpl\r\n\r\n", {}, {"3 -> ...<RootDir>\\Lib\\a.dpl = \"P\""}},
       // The summary flags belong to the run: a new LANGUAGE does not start them afresh.
-      {"PACKAGE=P\r\n" + Lang + "PACKAGEFILE=a\r\nHELPFILE=h1\r\nLANGUAGE=Delphi 4\r\nPACKAGEFILE=b\r\n"
-                                "HELPFILE=h2\r\nHELPFILE=h3\r\n\r\n",
+      {"PACKAGE=P\r\n" + Lang +
+           "PACKAGEFILE=a\r\nHELPFILE=h1\r\nLANGUAGE=Delphi 4\r\nPACKAGEFILE=b\r\n"
+           "HELPFILE=h2\r\nHELPFILE=h3\r\n\r\n",
        {"line 3: warning: ...on line 6 replaces", "line 4: warning: ...on line 7 replaces",
         "line 7: warning: ...HELPFILE on line 8 replaces"}},
       {"PACKAGE=P\r\nMESSAGE=m\r\n\r\n", {"line 0: error: ...Incorrect configuration file"}},

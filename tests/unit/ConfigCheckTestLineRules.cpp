@@ -10,21 +10,26 @@ namespace Ferrowind::CheckTest {
 TEST(ConfigCheckLineRules, EachTrapIsFoundOnItsLine) {
   const std::string lost = "line 3: error: ...MESSAGE \"B\" will not run; end the file with one more, empty line";
   CheckAll({
-      {Lang + "MESSAGE=A\r\nMESSAGE=B\r\n", {lost}}, {Lang + "MESSAGE=A\r\nMESSAGE=B", {lost}},
-      {Lang + "MESSAGE=A\rMESSAGE=B\r", {lost}}, {Lang + "MESSAGE=A\r\nMESSAGE=B\r\n\r\n", {}},
+      {Lang + "MESSAGE=A\r\nMESSAGE=B\r\n", {lost}},
+      {Lang + "MESSAGE=A\r\nMESSAGE=B", {lost}},
+      {Lang + "MESSAGE=A\rMESSAGE=B\r", {lost}},
+      {Lang + "MESSAGE=A\r\nMESSAGE=B\r\n\r\n", {}},
       // A last line without a keyword loses nothing; CR CR holds an empty line.
-      {Lang + "MESSAGE=A\r\n; end\r\n", {}}, {Lang + "MESSAGE=A\r\rMESSAGE=B\r\n\r\n", {}},
+      {Lang + "MESSAGE=A\r\n; end\r\n", {}},
+      {Lang + "MESSAGE=A\r\rMESSAGE=B\r\n\r\n", {}},
       // One error says it all: no complaint about the last line or a missing LANGUAGE.
       {"PACKAGE=P\nLANGUAGE=Delphi 3\nMESSAGE=m\n", {"line 1: error: ...LF only"}},
       {Lang + "MESSAGE=A\nMESSAGE=B\r\n\r\n", {"line 2: error: ...lines 2 to 3 as one line"}},
       {Lang + "\n\nMESSAGE=B\r\n\r\n", {}},  // stray LFs go with the keyword's blanks
       {Lang + "MESSAGE\n\r\nX\r\n", {"line 2: error: ...instead of MESSAGE"}},
       {Lang + "MESSAGE=A\nMESSAGE=B", {"line 2: error: ...never acted on"}},
-      {Lang + "MESSAGE=A\r\n\x1a" "MESSAGE=B\r\nMESSAGE=C\r\n\r\n",
+      {Lang + "MESSAGE=A\r\n\x1a"
+              "MESSAGE=B\r\nMESSAGE=C\r\n\r\n",
        {"line 2: error: ...before the byte 26 on line 3", "line 3: error: ...lines 3, 4 are never read"}},
       {Lang + "MESSAGE=A\r\nB\x1a\r\nMESSAGE=C\r\n", {"line 3: error: ...the directive on line 4 is never read"}},
       // A byte 26 after the final empty line, as old editors write it, is harmless.
-      {Lang + "MESSAGE=A\r\n\r\n\x1a", {}}, {"", {"line 0: error"}},
+      {Lang + "MESSAGE=A\r\n\r\n\x1a", {}},
+      {"", {"line 0: error"}},
       // Lines longer than the reader's block.
       {Lang + std::string(70000, 'x') + "\r\nMESSAGE=ok\r\n" + std::string(70000, 'x') + "\r\n\r\n", {}},
   });

@@ -45,7 +45,11 @@ inline bool Matches(const std::string& actual, const std::string& expected) {
 
 // A file, every finding it gives in order ("line N: error: ..." or "line N: warning: ...",
 // line 0 for the whole file), and the actions of chosen lines ("N -> ...").
-struct TCase { std::string File; V Findings, Actions = {}; TFolders Folders = {}; };
+struct TCase {
+  std::string File;
+  V Findings, Actions = {};
+  TFolders Folders = {};
+};
 
 inline void CheckAll(const std::vector<TCase>& cases) {
   for (std::size_t i = 0; i < cases.size(); ++i) {

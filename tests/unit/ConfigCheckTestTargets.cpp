@@ -7,11 +7,17 @@
 namespace Ferrowind::CheckTest {
 
 TEST(ConfigCheckTargets, EachFindingIsOnItsLine) {
-  const std::vector<TFindEntry> files = {{".", AttrDirectory}, {"..", AttrDirectory}, {"Lib", AttrDirectory},
-      {"Help", AttrDirectory | AttrArchive}, {".svn", AttrDirectory}, {"Secret", AttrDirectory | AttrHidden},
-      {"Elsewhere", AttrDirectory | AttrReparsePoint}, {"readme.txt", AttrArchive}};
+  const std::vector<TFindEntry> files = {{".", AttrDirectory},
+                                         {"..", AttrDirectory},
+                                         {"Lib", AttrDirectory},
+                                         {"Help", AttrDirectory | AttrArchive},
+                                         {".svn", AttrDirectory},
+                                         {"Secret", AttrDirectory | AttrHidden},
+                                         {"Elsewhere", AttrDirectory | AttrReparsePoint},
+                                         {"readme.txt", AttrArchive}};
   const TFolders folders = {{"Files", files}, {"OnlyFiles", {{".", AttrDirectory}, {"a.txt", AttrArchive}}},
-      {"Empty", {}}, {"", {{"Files", AttrDirectory}}}, {"/abs", files}, {"Sub/../..", files}};
+                            {"Empty", {}},    {"", {{"Files", AttrDirectory}}},
+                            {"/abs", files},  {"Sub/../..", files}};
   CheckAll({
       {"PACKAGE=P\r\nLANGUAGE=Delphi 3.0\r\nLANGUAGE=Delphi\r\nLANGUAGE=delphi 3\r\nLANGUAGE=BCB $A\r\n\r\n",
        {"line 2: error: ...asks for \"Delphi 0\"", "line 3: error"},
@@ -19,14 +25,16 @@ TEST(ConfigCheckTargets, EachFindingIsOnItsLine) {
         "5 -> ...Borland\\BCB\\10.0  RootDir  (asks to install P for BCB 10)"}},
       // One error per LANGUAGE without a help layout that a HELPFILE uses; BCB 4 is used by none.
       {"PACKAGE=P\r\nLANGUAGE=Delphi 1\r\nHELPFILE=a\r\nHELPFILE=b\r\nLANGUAGE=BCB 3\r\nHELPFILE=c\r\n"
-       "LANGUAGE=BCB 4\r\nMESSAGE=m\r\nLANGUAGE=Delphi 5\r\nHELPFILE=d\r\nLANGUAGE=BCB 1\r\nHELPFILE=\r\n\r\n",
+       "LANGUAGE=BCB 4\r\nMESSAGE=m\r\nLANGUAGE=Delphi 5\r\nHELPFILE=d\r\nLANGUAGE=BCB "
+       "1\r\nHELPFILE=\r\n\r\n",
        {"line 2: error: ...on line 3", "line 3: warning", "line 4: warning", "line 6: warning", "line 10: warning"},
        {"3 -> nothing: Delphi 1 has no help layout", "6 -> Help\\bcb.ohl, Help\\bcb.ohi; removes Help\\bcb3.gid",
         "10 -> Help\\Delphi5.cfg, Help\\Delphi5.cnt; removes Help\\Delphi5.gid", "12 -> nothing: no help file named"}},
       {Lang + "COPYDIR=Files\r\nCOPYDIR=OnlyFiles\r\nCOPYDIR=Empty\r\nCOPYDIR=Missing\r\nCOPYDIR=\r\n\r\n",
        {"line 3: error: ...holds no subfolder to copy (files lying directly",
         "line 4: error: COPYDIR folder \"Empty\" holds no subfolder", "line 5: error: ...does not exist beside the"},
-       {"2 -> subfolders Lib, Help (beside the installer) into <RootDir>; passes over .svn, Secret, Elsewhere",
+       {"2 -> subfolders Lib, Help (beside the installer) into <RootDir>; passes over .svn, Secret, "
+        "Elsewhere",
         "5 -> nothing: no folder Missing beside the installer", "6 -> subfolders Files (beside the installer)"},
        folders},
       // Lib\a..b.dcu on line 5 takes no step up.
@@ -34,7 +42,8 @@ TEST(ConfigCheckTargets, EachFindingIsOnItsLine) {
               "COPYDIR=/abs\r\nCOPYDIR=Sub/../..\r\n\r\n",
        {"line 2: warning: ...reaches out of the IDE folder", "line 3: warning: ...<RootDir>\\C:\\Windows\\x.dll",
         "line 4: warning", "line 6: warning: ...absolute path", "line 7: warning: ...out of the folder beside"},
-       {}, folders},
+       {},
+       folders},
   });
 }
 

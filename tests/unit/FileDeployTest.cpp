@@ -58,8 +58,7 @@ TEST_F(FileDeploy, EmptyFolderNameCopiesSubfoldersOfTheInstallerFolder) {
 TEST_F(FileDeploy, StopsAtFirstFailureInEnumerationOrder) {
   host.AddFolder("C:\\IDE\\A");
   host.AddFolder("C:\\IDE\\B");
-  for (const char* file : {"A\\1.txt", "A\\2.txt", "A\\3.txt", "B\\4.txt"})
-    host.AddFile("C:\\Pkg\\F\\"s + file, file);
+  for (const char* file : {"A\\1.txt", "A\\2.txt", "A\\3.txt", "B\\4.txt"}) host.AddFile("C:\\Pkg\\F\\"s + file, file);
   host.FailOperation(TMemoryHost::TOp::CopyFileTo, "2.txt ->");
   EXPECT_FALSE(CopyFolders(host, "F", "C:\\IDE"));
   EXPECT_TRUE(host.Exists("C:\\IDE\\A\\1.txt"));
@@ -80,8 +79,7 @@ TEST_F(FileDeploy, TopLevelFoldersCountByDirectoryBitExceptHiddenSystemAndLinks)
   host.AddFile("C:\\Pkg\\F\\AR\\Nested\\n.sys", "n", AttrHidden | AttrSystem);
   host.SetAttributes("C:\\Pkg\\F\\AR\\Nested", AttrReadOnly | AttrHidden);
   EXPECT_TRUE(CopyFolders(host, "F", "C:\\IDE"));
-  for (auto [name, attributes, copied] : cases)
-    EXPECT_EQ(host.Exists("C:\\IDE\\"s + name + "\\f.txt"), copied) << name;
+  for (auto [name, attributes, copied] : cases) EXPECT_EQ(host.Exists("C:\\IDE\\"s + name + "\\f.txt"), copied) << name;
   EXPECT_TRUE(host.Exists("C:\\IDE\\AR\\Nested\\n.sys"));
   // A nested link is handed to the file copy, which fails and ends the copy.
   host.AddFolder("C:\\Pkg\\G\\AR\\Link", AttrDirectory | AttrReparsePoint);

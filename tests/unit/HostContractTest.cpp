@@ -1,10 +1,10 @@
 // The same expectations run against the in-memory host and the POSIX host, so the double
 // the unit tests rely on never drifts from the host the program runs on.
 #include <gtest/gtest.h>
-
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -23,17 +23,21 @@ class THostUnderTest {
   virtual THost& Host() = 0;
   virtual std::string Root() = 0;  // a folder, named with "\" separators
   virtual void PutFile(const std::string& relative, const std::string& data) = 0;
-  virtual void PutKey(const std::string& path) = 0;  // below HKEY_CURRENT_USER
   std::string At(const std::string& relative) { return Root() + "\\" + relative; }
 };
 
+// Each host starts with the folder Root() and the user key Software\Vendor\App\Palette.
+const std::string PaletteKey = "Software\\Vendor\\App\\Palette";
+
 class TMemoryUnderTest : public THostUnderTest {
  public:
-  TMemoryUnderTest() { FHost.AddFolder(Root()); }
+  TMemoryUnderTest() {
+    FHost.AddFolder(Root());
+    FHost.AddKey(TRootKey::CurrentUser, PaletteKey);
+  }
   THost& Host() override { return FHost; }
   std::string Root() override { return "C:\\Root"; }
   void PutFile(const std::string& relative, const std::string& data) override { FHost.AddFile(At(relative), data); }
-  void PutKey(const std::string& path) override { FHost.AddKey(TRootKey::CurrentUser, path); }
 
  private:
   TMemoryHost FHost;
@@ -44,8 +48,8 @@ class TPosixUnderTest : public THostUnderTest {
   TPosixUnderTest() {
     std::string pattern = (fs::temp_directory_path() / "ferrowind-contract-XXXXXX").string();
     FRoot = mkdtemp(pattern.data());
-    FRegistry = "REGEDIT4\r\n";
-    Flush();
+    std::ofstream(FRoot + "/registry.reg", std::ios::binary)
+        << "REGEDIT4\r\n[HKEY_CURRENT_USER\\" + PaletteKey + "]\r\n";
     setenv("FERROWIND_REGISTRY", (FRoot + "/registry.reg").c_str(), 1);
   }
   ~TPosixUnderTest() override {
@@ -57,19 +61,13 @@ class TPosixUnderTest : public THostUnderTest {
   std::string Root() override { return FRoot; }
   void PutFile(const std::string& relative, const std::string& data) override {
     std::string path = FRoot + "/" + relative;
-    for (char& c : path) if (c == '\\') c = '/';
+    std::replace(path.begin(), path.end(), '\\', '/');
     fs::create_directories(fs::path(path).parent_path());
     std::ofstream(path, std::ios::binary) << data;
   }
-  void PutKey(const std::string& path) override {
-    FRegistry += "\r\n[HKEY_CURRENT_USER\\" + path + "]\r\n";
-    Flush();
-  }
 
  private:
-  void Flush() { std::ofstream(FRoot + "/registry.reg", std::ios::binary) << FRegistry; }
   std::string FRoot;
-  std::string FRegistry;
 };
 
 using TFactory = std::function<std::unique_ptr<THostUnderTest>()>;
@@ -83,23 +81,23 @@ class HostContract : public ::testing::TestWithParam<std::pair<const char*, TFac
 
 TEST_P(HostContract, FilesOpenOnlyAsAskedAndShareAsAsked) {
   THandle a = 0, b = 0;
-  EXPECT_FALSE(Host().FileOpen(subject->At("none.txt"), TFileAccess::Read, TFileShare::Read,
-                               TFileCreate::OpenExisting, &a));
+  EXPECT_FALSE(
+      Host().FileOpen(subject->At("none.txt"), TFileAccess::Read, TFileShare::Read, TFileCreate::OpenExisting, &a));
   EXPECT_EQ(a, 0u);
-  ASSERT_TRUE(Host().FileOpen(subject->At("new.txt"), TFileAccess::ReadWrite, TFileShare::None,
-                              TFileCreate::CreateAlways, &a));
+  ASSERT_TRUE(
+      Host().FileOpen(subject->At("new.txt"), TFileAccess::ReadWrite, TFileShare::None, TFileCreate::CreateAlways, &a));
   std::size_t count = 0;
   EXPECT_TRUE(Host().FileWrite(a, "hello", 5, &count));
   EXPECT_EQ(count, 5u);
   EXPECT_TRUE(Host().FileFlush(a));
   // An open that shares nothing keeps every other opener out.
-  EXPECT_FALSE(Host().FileOpen(subject->At("new.txt"), TFileAccess::Read, TFileShare::Read,
-                               TFileCreate::OpenExisting, &b));
+  EXPECT_FALSE(
+      Host().FileOpen(subject->At("new.txt"), TFileAccess::Read, TFileShare::Read, TFileCreate::OpenExisting, &b));
   Host().FileClose(a);
-  ASSERT_TRUE(Host().FileOpen(subject->At("NEW.TXT"), TFileAccess::Read, TFileShare::Read,
-                              TFileCreate::OpenExisting, &a));
-  ASSERT_TRUE(Host().FileOpen(subject->At("new.txt"), TFileAccess::Read, TFileShare::Read,
-                              TFileCreate::OpenExisting, &b));
+  ASSERT_TRUE(
+      Host().FileOpen(subject->At("NEW.TXT"), TFileAccess::Read, TFileShare::Read, TFileCreate::OpenExisting, &a));
+  ASSERT_TRUE(
+      Host().FileOpen(subject->At("new.txt"), TFileAccess::Read, TFileShare::Read, TFileCreate::OpenExisting, &b));
   std::uint64_t size = 0;
   EXPECT_TRUE(Host().FileSize(b, &size));
   EXPECT_EQ(size, 5u);
@@ -109,13 +107,13 @@ TEST_P(HostContract, FilesOpenOnlyAsAskedAndShareAsAsked) {
   EXPECT_TRUE(Host().FileRead(b, buffer, sizeof buffer, &count));
   EXPECT_EQ(count, 0u);
   THandle c = 0;
-  EXPECT_FALSE(Host().FileOpen(subject->At("new.txt"), TFileAccess::Read, TFileShare::None,
-                               TFileCreate::OpenExisting, &c));
+  EXPECT_FALSE(
+      Host().FileOpen(subject->At("new.txt"), TFileAccess::Read, TFileShare::None, TFileCreate::OpenExisting, &c));
   Host().FileClose(a);
   Host().FileClose(b);
   // Creating anew truncates what was there.
-  ASSERT_TRUE(Host().FileOpen(subject->At("new.txt"), TFileAccess::ReadWrite, TFileShare::None,
-                              TFileCreate::CreateAlways, &a));
+  ASSERT_TRUE(
+      Host().FileOpen(subject->At("new.txt"), TFileAccess::ReadWrite, TFileShare::None, TFileCreate::CreateAlways, &a));
   EXPECT_TRUE(Host().FileSize(a, &size));
   EXPECT_EQ(size, 0u);
   Host().FileClose(a);
@@ -147,7 +145,8 @@ TEST_P(HostContract, FoldersAreMadeOnceAndListedWithAttributes) {
   EXPECT_TRUE(Host().MakeFolder(subject->At("Sub")));
   EXPECT_FALSE(Host().MakeFolder(subject->At("SUB")));
   THandle file = 0;
-  EXPECT_FALSE(Host().FileOpen(subject->At("Sub"), TFileAccess::Read, TFileShare::Read, TFileCreate::OpenExisting, &file));
+  EXPECT_FALSE(
+      Host().FileOpen(subject->At("Sub"), TFileAccess::Read, TFileShare::Read, TFileCreate::OpenExisting, &file));
   EXPECT_FALSE(Host().RemoveFile(subject->At("Sub")));
   EXPECT_FALSE(Host().MakeFolder(subject->At("Missing\\Deeper")));
   subject->PutFile("Sub\\B.txt", "b");
@@ -169,7 +168,6 @@ TEST_P(HostContract, FoldersAreMadeOnceAndListedWithAttributes) {
 }
 
 TEST_P(HostContract, RegistryKeysAreOpenedNeverMadeAndValuesIgnoreCase) {
-  subject->PutKey("Software\\Vendor\\App\\Palette");
   THandle key = 0;
   EXPECT_FALSE(Host().RegOpen(TRootKey::CurrentUser, "Software\\Vendor\\Other", KeyWriteAccess, &key));
   EXPECT_EQ(key, 0u);

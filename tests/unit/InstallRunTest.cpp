@@ -76,8 +76,7 @@ TEST_F(InstallRun, IdeNotFoundWarnsAndEnds) {
 TEST_F(InstallRun, TargetDirectivesBeforeLanguageArePassedOver) {
   host.AddFile("C:\\Pkg\\Files\\Bin\\x.exe", "x");  // C:\D3\Bin missing: would fail
   host.AddFile("C:\\D3\\Lib\\keep.dcu", "k");
-  Run({"PACKAGE=Widget Pack", "COPYDIR=Files", "DELETE=Lib\\keep.dcu", "PACKAGEFILE=W.dpl",
-       "LANGUAGE=Delphi 3"});
+  Run({"PACKAGE=Widget Pack", "COPYDIR=Files", "DELETE=Lib\\keep.dcu", "PACKAGEFILE=W.dpl", "LANGUAGE=Delphi 3"});
   EXPECT_TRUE(host.Exists("C:\\D3\\Lib\\keep.dcu"));
   EXPECT_EQ(Shown(), V({Prompt("Widget Pack", "3"),
                         "64:Widget Pack Installation\r\n\r\nAll files copied\r\n"

@@ -59,10 +59,13 @@ TEST_F(PosixHostTest, AttributeWordsFollowModeAndKind) {
   ASSERT_EQ(mkfifo(P("pipe").c_str(), 0644), 0);
   fs::create_symlink(P("plain.txt"), P("filelink"));
   fs::create_symlink(P("Folder"), P("folderlink"));
-  const std::map<std::string, std::uint32_t> expected = {
-      {"PLAIN.TXT", AttrArchive}, {"locked.txt", AttrArchive | AttrReadOnly}, {".hidden", AttrArchive | AttrHidden},
-      {"folder", AttrDirectory},  {"pipe", AttrSystem},  {"filelink", AttrArchive},
-      {"folderlink", AttrDirectory | AttrReparsePoint}};
+  const std::map<std::string, std::uint32_t> expected = {{"PLAIN.TXT", AttrArchive},
+                                                         {"locked.txt", AttrArchive | AttrReadOnly},
+                                                         {".hidden", AttrArchive | AttrHidden},
+                                                         {"folder", AttrDirectory},
+                                                         {"pipe", AttrSystem},
+                                                         {"filelink", AttrArchive},
+                                                         {"folderlink", AttrDirectory | AttrReparsePoint}};
   for (const auto& [name, word] : expected) {
     std::uint32_t attributes = 0;
     EXPECT_TRUE(Host.GetAttributes(W(name), &attributes)) << name;
@@ -110,16 +113,26 @@ std::pair<bool, std::string> Ask(std::uint32_t style, const std::string& input) 
 TEST(PosixMessageBoxTest, TranscriptAndAnswers) {
   const std::string box = "[Ferrowind Component Installer: ", ask = box + "Confirmation]\nInstall?\nGo\n[OK/Cancel]\n";
   const std::uint32_t confirm = StyleConfirmation;
-  const struct { std::uint32_t Style; const char* Input; bool Ok; std::string Shown; } cases[] = {
-      {StyleWarning, "", true, box + "Warning]\nInstall?\nGo\n[OK]\n"},
-      {StyleInformation, "cancel\n", true, box + "Information]\nInstall?\nGo\n[OK]\n"},
-      {confirm, "\n", true, ask},   {confirm, "ok\n", true, ask},       {confirm, "O\n", true, ask},
-      {confirm, "y", true, ask},    {confirm, " YES\r\n", true, ask},   {confirm, "", false, ask},
-      {confirm, "C\n", false, ask}, {confirm, "cancel\n", false, ask},  {confirm, "n\n", false, ask},
-      {confirm, "No\r\n", false, ask},
-      {confirm, "maybe\nyes\n", true, ask + ask},  // asks again
-      {confirm, "what\n", false, ask + ask},       // asks again, then input ends
-      {confirm, "y\nrest of input", true, ask + "rest of input"}};
+  const struct {
+    std::uint32_t Style;
+    const char* Input;
+    bool Ok;
+    std::string Shown;
+  } cases[] = {{StyleWarning, "", true, box + "Warning]\nInstall?\nGo\n[OK]\n"},
+               {StyleInformation, "cancel\n", true, box + "Information]\nInstall?\nGo\n[OK]\n"},
+               {confirm, "\n", true, ask},
+               {confirm, "ok\n", true, ask},
+               {confirm, "O\n", true, ask},
+               {confirm, "y", true, ask},
+               {confirm, " YES\r\n", true, ask},
+               {confirm, "", false, ask},
+               {confirm, "C\n", false, ask},
+               {confirm, "cancel\n", false, ask},
+               {confirm, "n\n", false, ask},
+               {confirm, "No\r\n", false, ask},
+               {confirm, "maybe\nyes\n", true, ask + ask},  // asks again
+               {confirm, "what\n", false, ask + ask},       // asks again, then input ends
+               {confirm, "y\nrest of input", true, ask + "rest of input"}};
   for (const auto& c : cases) {
     EXPECT_EQ(Ask(c.Style, c.Input), std::make_pair(c.Ok, c.Shown)) << c.Input;
   }

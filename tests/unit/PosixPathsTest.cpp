@@ -19,10 +19,10 @@ TEST(PosixPathsTest, ComponentsResolveIgnoringCaseOrStayAsGiven) {
   const char* const cases[][2] = {
       {"\\help\\delphi3.cfg", "/Help/DELPHI3.CFG"},
       {"\\HELP/Delphi3.Cfg", "/Help/DELPHI3.CFG"},
-      {"\\\\help\\\\delphi3.cfg", "/Help/DELPHI3.CFG"},          // empty components dropped
-      {"\\abc", "/abc"},                                          // the exact name first,
+      {"\\\\help\\\\delphi3.cfg", "/Help/DELPHI3.CFG"},  // empty components dropped
+      {"\\abc", "/abc"},                                 // the exact name first,
       {"\\Abc", "/Abc"},
-      {"\\aBC", "/ABC"},                                          // else the first in byte order
+      {"\\aBC", "/ABC"},                                         // else the first in byte order
       {"\\help\\New\\sub\\File.txt", "/Help/New/sub/File.txt"},  // missing: kept as given
       {"\\HELP\\NewFolder\\", "/Help/NewFolder/"},
   };

@@ -22,7 +22,8 @@ const auto LM = TRootKey::LocalMachine, CU = TRootKey::CurrentUser;
 const std::string CrLfFile =
     "REGEDIT4\r\n\r\n; written by hand\r\n"
     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Borland\\Delphi\\3.0]\r\n"
-    "\"RootDir\"=\"C:\\\\Program Files\\\\Borland\\\\Delphi 3\"\r\n@=\"default\"\r\n\"Flags\"=dword:0000012a\r\n"
+    "\"RootDir\"=\"C:\\\\Program Files\\\\Borland\\\\Delphi "
+    "3\"\r\n@=\"default\"\r\n\"Flags\"=dword:0000012a\r\n"
     "\"Blob\"=hex:01,02,ff,\\\r\n  10,20\r\n\"Broken\"=dword:xyz\r\n\r\n\r\n"
     "[HKEY_CURRENT_USER\\SOFTWARE\\Borland\\Delphi\\3.0\\Known Packages]\r\n\"C:\\\\pkg\\\\a.dpl\"=\"A\"\r\n";
 
@@ -55,16 +56,21 @@ TEST(RegistryFileTest, AddedValueReadsBackWhateverTheFileEndsWith) {
   const std::string head = "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"A\"=\"first\"\n\n[hkey_current_user\\k]\n";
   const std::string tail = "\n[HKEY_CURRENT_USER\\X]\n\n[HKEY_CURRENT_USER\\k]\n; last\n";
   const std::string crlf = "REGEDIT4\r\n[HKEY_CURRENT_USER\\K]\r\n\"A\"=\"1\"";
-  const struct { std::string Before; const char* Name; std::string After; } cases[] = {
+  const struct {
+    std::string Before;
+    const char* Name;
+    std::string After;
+  } cases[] = {
       {"REGEDIT4\n[HKEY_CURRENT_USER\\K]\n", "B", "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"B\"=\"v\"\n"},
       {crlf, "B", crlf + "\r\n\"B\"=\"v\""},
       {head + "\"a\"=\"second\"\n" + tail, "A", head + "\"a\"=\"v\"\n" + tail},
       {head + tail, "New", head + tail + "\"New\"=\"v\"\n"},
-      {"REGEDIT4\r\n[HKEY_CURRENT_USER\\K\\Sub]\r\n", "", "REGEDIT4\r\n[HKEY_CURRENT_USER\\K\\Sub]\r\n\r\n"
-                                                          "[HKEY_CURRENT_USER\\K]\r\n@=\"v\"\r\n"},
+      {"REGEDIT4\r\n[HKEY_CURRENT_USER\\K\\Sub]\r\n", "",
+       "REGEDIT4\r\n[HKEY_CURRENT_USER\\K\\Sub]\r\n\r\n"
+       "[HKEY_CURRENT_USER\\K]\r\n@=\"v\"\r\n"},
       {"REGEDIT4\r\n[HKEY_CURRENT_USER\\K]\r\n\"H\"=hex:01,02,\\\r\n", "New", ""},  // a byte list that continues
-      {"REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"H\"=hex:01,\\", "New", ""},              // ... at the very end
-      {"REGEDIT4\n[HKEY_CURRENT_USER\\K]\r", "New", ""},                               // a lone CR at the end
+      {"REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"H\"=hex:01,\\", "New", ""},             // ... at the very end
+      {"REGEDIT4\n[HKEY_CURRENT_USER\\K]\r", "New", ""},                            // a lone CR at the end
       {"REGEDIT4\r\n[HKEY_CURRENT_USER\\K]\r", "New", ""},
       {"REGEDIT4\r\n[HKEY_CURRENT_USER\\Other]\r\n[HKEY_CURRENT_USER\\K\\Sub]\r", "New", ""}};
   for (const auto& c : cases) {
@@ -72,8 +78,10 @@ TEST(RegistryFileTest, AddedValueReadsBackWhateverTheFileEndsWith) {
     std::string data;
     ASSERT_TRUE(file.Parse(c.Before));
     ASSERT_TRUE(file.SetString(CU, "K", c.Name, "v")) << c.Before;
-    if (!c.After.empty()) EXPECT_EQ(file.Text(), c.After);
-    else EXPECT_EQ(file.Text().compare(0, c.Before.size() - 1, c.Before, 0, c.Before.size() - 1), 0) << c.Before;
+    if (!c.After.empty())
+      EXPECT_EQ(file.Text(), c.After);
+    else
+      EXPECT_EQ(file.Text().compare(0, c.Before.size() - 1, c.Before, 0, c.Before.size() - 1), 0) << c.Before;
     ASSERT_TRUE(again.Parse(file.Text()));
     EXPECT_EQ(again.Query(CU, "K", c.Name, &data), TRegRead::Found) << file.Text();
     EXPECT_EQ(data, "v") << file.Text();
@@ -85,8 +93,8 @@ std::string ReadFile(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// A save replaces the file keeping its mode, or leaves it as it was and no temporary file; a file not beginning with REGEDIT4 is never written, and standard
-// error names it once.
+// A save replaces the file keeping its mode, or leaves it as it was and no temporary file; a file not
+// beginning with REGEDIT4 is never written, and standard error names it once.
 TEST(RegistryStoreTest, FileOnDiskIsReplacedWholeOrLeftAsItWas) {
   char pattern[] = "/tmp/ferrowind-reg-XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);

@@ -41,8 +41,8 @@ TEST(TextHelpers, ParseVersionAcceptsOnlyWhollyValidNumbers) {
   EXPECT_EQ(ParseVersion("$FFFFFFFF"), -1);
   EXPECT_EQ(ParseVersion("2147483647"), 2147483647);
   EXPECT_EQ(ParseVersion(std::string("4\0junk", 6)), 4);
-  for (const char* bad : {"", " ", "+", "-", "$", "3.0", "3 ", "\t3", "-$1", "$100000000", "2147483648",
-                          "-2147483648", "x", "1e3", "$g"})
+  for (const char* bad :
+       {"", " ", "+", "-", "$", "3.0", "3 ", "\t3", "-$1", "$100000000", "2147483648", "-2147483648", "x", "1e3", "$g"})
     EXPECT_EQ(ParseVersion(bad), 0) << '"' << bad << '"';
 }
 
