@@ -1,30 +1,15 @@
 #include "LibraryInstall/LineFile.h"
 
+#include "LibraryInstall/LineStream.h"
+
 namespace Ferrowind {
 
 namespace {
 constexpr char CR = 13;
 constexpr char LF = 10;
-constexpr const char* TemporarySuffix = ".fw-new";
 
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
 
-// Closes a file handle on every way out.
-class TFileGuard {
- public:
-  TFileGuard(THost& host, THandle file) : FHost(host), FFile(file) {}
-  ~TFileGuard() { Close(); }
-  TFileGuard(const TFileGuard&) = delete;
-  TFileGuard& operator=(const TFileGuard&) = delete;
-  void Close() {
-    if (FFile != 0) FHost.FileClose(FFile);
-    FFile = 0;
-  }
-
- private:
-  THost& FHost;
-  THandle FFile;
-};
 }  // namespace
 
 void TLineList::SetText(std::string text) {
