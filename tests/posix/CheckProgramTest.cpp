@@ -2,17 +2,12 @@
 // directives it lists as acted on are the ones the built installer acts on.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <regex>
 
 #include "ProgramRun.h"
 
 namespace FerrowindTest {
 namespace {
-
-namespace fs = std::filesystem;
-
-const std::string Source = FERROWIND_SOURCE_DIR, Checker = FERROWIND_CHECK_BINARY;
 
 // What python3 prints for script, run with the JSON document json parsed into d; on a parse
 // failure (malformed JSON, raw control bytes in strings) its complaint, which no test expects.
@@ -22,20 +17,17 @@ std::string Python(const std::string& script, const std::string& json) {
   return run.ExitCode == 0 ? run.Output : "python3 failed: " + run.Errors;
 }
 
-class CheckProgram : public ::testing::Test {
+class CheckProgram : public TInstallFolders {
  protected:
-  void SetUp() override { fs::copy(Source + "/examples/package", Package, fs::copy_options::recursive); }
-  TProgramResult RunCheck(const std::vector<std::string>& args) {
-    return RunProgram(Checker, args, scratch.Path(), {}, "");
+  TProgramResult RunCheck(const std::vector<std::string>& args) const {
+    return RunProgram(FERROWIND_CHECK_BINARY, args, FScratch.Path(), {}, "");
   }
-  TScratch scratch;
-  const std::string Package = scratch / "package";
 };
 
 TEST_F(CheckProgram, ExitCodesTextAndJson) {
-  WriteWhole(scratch / "lf/Setup.cfg", std::regex_replace(ReadWhole(Package + "/Setup.cfg"), std::regex("\r"), ""));
+  WriteWhole(FScratch / "lf/Setup.cfg", std::regex_replace(ReadWhole(FPackage + "/Setup.cfg"), std::regex("\r"), ""));
   // The folder Files lies beside the first, not beside the second.
-  for (const std::string& path : {Package + "/Warned.cfg", scratch / "moved/Setup.cfg"}) {
+  for (const std::string& path : {FPackage + "/Warned.cfg", FScratch / "moved/Setup.cfg"}) {
     WriteWhole(path, "LANGUAGE=Delphi 3\r\nCOPYDIR=Files\r\nCOMPONENT=TBar\r\n\r\n");
   }
   const std::string keys = "errors exitCode file findings lines warnings ";
@@ -70,10 +62,7 @@ TEST_F(CheckProgram, ExitCodesTextAndJson) {
 }
 
 TEST_F(CheckProgram, TheListedDirectivesAreThoseTheInstallerActsOn) {
-  fs::copy(Source + "/examples/ide", scratch / "Delphi 3", fs::copy_options::recursive);
-  CopyInto(FERROWIND_SETUP_BINARY, Package);
-  const std::string registry = ReadWhole(Source + "/examples/registry.reg.in");
-  const std::string example = ReadWhole(Package + "/Setup.cfg");
+  const std::string registry = ReadWhole(FRegistry), example = ReadWhole(FPackage + "/Setup.cfg");
   const std::vector<std::string> files = {
       example,
       example.substr(0, example.size() - 2),  // the second without its extra last line
@@ -84,16 +73,14 @@ TEST_F(CheckProgram, TheListedDirectivesAreThoseTheInstallerActsOn) {
   // A box of the installer's transcript: its style, and its text up to the buttons.
   const std::regex box(R"(\[Ferrowind Component Installer: (\w+)\]\n([\s\S]*?)\n\[OK)");
   for (const std::string& file : files) {
-    WriteWhole(scratch / "registry.reg", std::regex_replace(registry, std::regex("@ROOT@"), scratch / "Delphi 3"));
-    WriteWhole(Package + "/Setup.cfg", file);
+    WriteWhole(FRegistry, registry);
+    WriteWhole(FPackage + "/Setup.cfg", file);
     // Each acted-on LANGUAGE asks for confirmation, each MESSAGE shows its value.
     const std::string predicted = Python(
         "for l in d['lines']:\n  if l['fate'] == 'actedOn' and l['kind'] in ('LANGUAGE', 'MESSAGE'):\n"
         "    print('Confirmation' if l['kind'] == 'LANGUAGE' else 'Information:' + l['value'], end='\\0')",
         RunCheck({"--json", "package/Setup.cfg"}).Output);
-    const std::string run = RunProgram(Package + "/ferrowind-setup", {}, Package,
-                                       {{"FERROWIND_REGISTRY", scratch / "registry.reg"}}, std::string(20, '\n'))
-                                .Output;
+    const std::string run = Install().Output;
     const std::string boxes = run.substr(0, run.rfind("[Ferrowind"));  // without the closing summary
     std::string shown;
     for (std::sregex_iterator m(boxes.begin(), boxes.end(), box), end; m != end; ++m) {

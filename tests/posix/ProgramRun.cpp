@@ -1,6 +1,5 @@
 #include "ProgramRun.h"
 
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -8,7 +7,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
+#include <regex>
 #include <stdexcept>
 
 namespace FerrowindTest {
@@ -40,43 +40,28 @@ TProgramResult RunProgram(const std::string& program, const std::vector<std::str
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadWhole(io / "out"), ReadWhole(io / "err")};
 }
 
-TScratch::TScratch() {
-  std::string pattern = (fs::temp_directory_path() / "ferrowind-test-XXXXXX").string();
-  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp");
-  FPath = pattern;
+TScratch::TScratch() : FPath((fs::temp_directory_path() / "ferrowind-test-XXXXXX").string()) {
+  if (!mkdtemp(FPath.data())) throw std::runtime_error("mkdtemp");
 }
 
 TScratch::~TScratch() {
   std::error_code ignored;
-  // Read-only files and folders made by a test must not stop the clean-up.
-  for (auto it = fs::recursive_directory_iterator(FPath, ignored); it != fs::recursive_directory_iterator();
-       it.increment(ignored)) {
-    fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-  }
   fs::remove_all(FPath, ignored);
 }
 
 std::string ReadWhole(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
-  std::ostringstream data;
-  data << file.rdbuf();
-  return data.str();
+  return {std::istreambuf_iterator<char>(file), {}};
 }
 
 void WriteWhole(const std::string& path, const std::string& data) {
   fs::create_directories(fs::path(path).parent_path());
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file << data;
-  if (!file) throw std::runtime_error("cannot write " + path);
+  if (!(std::ofstream(path, std::ios::binary) << data)) throw std::runtime_error("cannot write " + path);
 }
 
 bool PathExists(const std::string& path) {
-  struct stat st;
-  return lstat(path.c_str(), &st) == 0;
-}
-
-void CopyInto(const std::string& file, const std::string& folder) {
-  fs::copy_file(file, fs::path(folder) / fs::path(file).filename(), fs::copy_options::overwrite_existing);
+  std::error_code ignored;
+  return fs::exists(fs::symlink_status(path, ignored));
 }
 
 std::vector<std::pair<std::string, std::string>> Snapshot(const std::string& folder) {
@@ -88,6 +73,19 @@ std::vector<std::pair<std::string, std::string>> Snapshot(const std::string& fol
   }
   std::sort(files.begin(), files.end());
   return files;
+}
+
+void TInstallFolders::SetUp() {
+  const std::string source = FERROWIND_SOURCE_DIR;
+  fs::copy(source + "/examples/package", FPackage, fs::copy_options::recursive);
+  fs::copy(source + "/examples/ide", FRoot, fs::copy_options::recursive);
+  fs::copy_file(FERROWIND_SETUP_BINARY, FPackage + "/ferrowind-setup");
+  WriteWhole(FRegistry,
+             std::regex_replace(ReadWhole(source + "/examples/registry.reg.in"), std::regex("@ROOT@"), FRoot));
+}
+
+TProgramResult TInstallFolders::Install(const std::string& answers) const {
+  return RunProgram(FPackage + "/ferrowind-setup", {}, FPackage, {{"FERROWIND_REGISTRY", FRegistry}}, answers);
 }
 
 }  // namespace FerrowindTest

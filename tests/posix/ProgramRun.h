@@ -1,6 +1,9 @@
-// Helpers for end-to-end tests: scratch folders, whole-file read/write, and running a
-// program with a working folder, extra environment and scripted standard input.
+// Helpers for end-to-end tests: scratch folders, whole-file read/write, running a program
+// with a working folder, extra environment and scripted standard input, and a fixture that
+// lays out the example package and IDE for the built installer.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <string>
 #include <utility>
@@ -35,9 +38,20 @@ class TScratch {
 
 std::string ReadWhole(const std::string& path);                     // empty when missing
 void WriteWhole(const std::string& path, const std::string& data);  // creates parent folders
-bool PathExists(const std::string& path);
-void CopyInto(const std::string& file, const std::string& folder);  // keeps the mode bits
+bool PathExists(const std::string& path);                           // a dangling link exists too
 // Every regular file below folder, as "relative path" -> contents.
 std::vector<std::pair<std::string, std::string>> Snapshot(const std::string& folder);
+
+// In a scratch folder: the example package with the built installer beside its files, the
+// example IDE as "Delphi 3", and a registry file naming that folder. A failed copy fails SetUp.
+class TInstallFolders : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  // Runs the installer in the package folder, answers as its standard input.
+  TProgramResult Install(const std::string& answers = std::string(20, '\n')) const;
+  TScratch FScratch;
+  const std::string FPackage = FScratch / "package", FRoot = FScratch / "Delphi 3";
+  const std::string FRegistry = FScratch / "registry.reg";
+};
 
 }  // namespace FerrowindTest
