@@ -66,6 +66,15 @@ TEST_F(InstallerRun, CancelAtTheConfirmationEndsWithoutWriting) {
   EXPECT_EQ(Snapshot(FRoot), files);
 }
 
+TEST_F(InstallerRun, NestedFoldersAreCreatedButTopLevelOnesMustExist) {
+  WriteWhole(FPackage + "/Tree/Lib/Deep/x.dcu", "x");
+  WriteWhole(FPackage + "/Tree/Missing/y.dcu", "y");
+  WriteWhole(FPackage + "/Setup.cfg", "LANGUAGE=Delphi 3\r\nCOPYDIR=Tree\r\n\r\n");
+  EXPECT_NE(Install().Output.find("NO files copied"), std::string::npos);
+  EXPECT_EQ(ReadWhole(FRoot + "/Lib/Deep/x.dcu"), "x");
+  EXPECT_FALSE(PathExists(FRoot + "/Missing"));
+}
+
 TEST_F(InstallerRun, ReadOnlyHelpFileIsLeftAsItWas) {
   const std::string cfg = FRoot + "/Help/Delphi3.cfg", before = ReadWhole(cfg);
   chmod(cfg.c_str(), 0444);
