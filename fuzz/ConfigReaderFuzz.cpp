@@ -12,19 +12,13 @@
 #include <string_view>
 #include <vector>
 
+#include "FuzzCheck.h"
 #include "Setup/ConfigReader.h"
 #include "platform/MemoryHost.h"
 
 namespace {
 
 using namespace Ferrowind;
-
-void Require(bool condition, const char* what) {
-  if (!condition) {
-    std::fprintf(stderr, "check failed: %s\n", what);
-    std::abort();
-  }
-}
 
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
 

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "FuzzCheck.h"
 #include "LibraryInstall/ComponentInstall.h"
 #include "Setup/TextHelpers.h"
 #include "platform/MemoryHost.h"
@@ -20,13 +21,6 @@ using namespace Ferrowind;
 const std::string Base = "SOFTWARE\\Borland\\Delphi\\3.0";
 const std::string Cfg = "C:\\D3\\Help\\Delphi3.cfg";
 const std::string Cnt = "C:\\D3\\Help\\Delphi3.cnt";
-
-void Require(bool condition, const char* what) {
-  if (!condition) {
-    std::fprintf(stderr, "check failed: %s\n", what);
-    std::abort();
-  }
-}
 
 // A help name or title as a Setup.cfg value can carry it into a one-line entry: stripped,
 // and without the bytes that would split or end the line in the edited file.

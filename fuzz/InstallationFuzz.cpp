@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "FuzzCheck.h"
 #include "Setup/InstallRun.h"
 #include "Setup/TextHelpers.h"
 #include "platform/MemoryHost.h"
@@ -44,13 +45,6 @@ const std::vector<std::pair<std::string, std::string>> HelpFiles = {
     {"C:\\CBuilder3\\Help\\bcb.ohl", ":LINK bcb3.hlp\n:LINK bcbvcl3.hlp\n"},
     {"C:\\CBuilder3\\Help\\bcb.ohi", ":Base bcb3.hlp\n:Index C++Builder=bcb3.hlp\n  :Index VCL=bcbvcl3.hlp  \n"},
 };
-
-void Require(bool condition, const char* what) {
-  if (!condition) {
-    std::fprintf(stderr, "check failed: %s\n", what);
-    std::abort();
-  }
-}
 
 void Prepare(TMemoryHost& host) {
   host.SetValue(HKLM, Delphi, "RootDir", "C:\\Delphi 3");

@@ -11,18 +11,12 @@
 #include <string_view>
 #include <vector>
 
+#include "FuzzCheck.h"
 #include "platform/PosixRegistry.h"
 
 namespace {
 
 using namespace Ferrowind;
-
-void Require(bool condition, const char* what) {
-  if (!condition) {
-    std::fprintf(stderr, "check failed: %s\n", what);
-    std::abort();
-  }
-}
 
 std::vector<std::string_view> Lines(std::string_view text) {
   std::vector<std::string_view> lines;

@@ -11,29 +11,11 @@
 namespace Ferrowind {
 
 namespace {
-bool EqualsIgnoringCase(std::string_view a, std::string_view upper) {
-  if (a.size() != upper.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char c = a[i];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (c != upper[i]) return false;
-  }
-  return true;
-}
-
 bool StartsWithIgnoringCase(std::string_view s, std::string_view upperPrefix) {
-  return s.size() >= upperPrefix.size() && EqualsIgnoringCase(s.substr(0, upperPrefix.size()), upperPrefix);
+  return s.size() >= upperPrefix.size() && EqualsUpperAscii(s.substr(0, upperPrefix.size()), upperPrefix);
 }
 
 constexpr std::string_view IndexPrefix = ":INDEX ";
-
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
-
-std::string_view Stripped(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
 
 // What a contents file holds for AddHelpIndex: the last :INDEX line and whether an :INDEX
 // line names the help file already.
@@ -48,7 +30,7 @@ bool IsIndexLine(std::string_view stripped) { return StartsWithIgnoringCase(stri
 bool NamesHelp(std::string_view stripped, std::string_view upperSuffix) {
   if (upperSuffix.empty() || upperSuffix.size() > stripped.size()) return false;
   for (std::size_t at = 0; at + upperSuffix.size() <= stripped.size(); ++at) {
-    if (EqualsIgnoringCase(stripped.substr(at, upperSuffix.size()), upperSuffix)) return true;
+    if (EqualsUpperAscii(stripped.substr(at, upperSuffix.size()), upperSuffix)) return true;
   }
   return false;
 }
@@ -109,7 +91,7 @@ bool TComponentInstall::AddHelpLink(const std::string& path, const std::string& 
     bool found = false;
     for (std::size_t i = 0; i < lines.Count(); ++i) {
       lines.StripLine(i);
-      if (EqualsIgnoringCase(lines.Line(i), upperLink)) found = true;
+      if (EqualsUpperAscii(lines.Line(i), upperLink)) found = true;
     }
     if (found) return true;
     lines.DropTrailingEmpty();
@@ -136,7 +118,7 @@ bool TComponentInstall::AddHelpIndex(const std::string& path, const std::string&
       TLineReader reader(FHost, path);
       if (!reader.Ok()) return false;
       std::string_view line;
-      for (std::size_t i = 0; reader.Next(&line); ++i) ScanLine(first, i, Stripped(line), upperSuffix);
+      for (std::size_t i = 0; reader.Next(&line); ++i) ScanLine(first, i, StrippedView(line), upperSuffix);
       if (!reader.Ok()) return false;
       size = reader.Size();
     }
@@ -162,7 +144,7 @@ bool TComponentInstall::AddHelpIndex(const std::string& path, const std::string&
       std::size_t emptyLines = 0;  // held back: empty lines at the end are dropped
       std::string_view line;
       for (std::size_t i = 0; reader.Next(&line); ++i) {
-        const std::string_view stripped = Stripped(line);
+        const std::string_view stripped = StrippedView(line);
         ScanLine(second, i, stripped, upperSuffix);
         if (stripped.empty()) {
           ++emptyLines;

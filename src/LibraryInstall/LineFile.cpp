@@ -1,14 +1,13 @@
 #include "LibraryInstall/LineFile.h"
 
 #include "LibraryInstall/LineStream.h"
+#include "Setup/TextHelpers.h"
 
 namespace Ferrowind {
 
 namespace {
 constexpr char CR = 13;
 constexpr char LF = 10;
-
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
 
 }  // namespace
 
@@ -41,11 +40,7 @@ std::string TLineList::Text() const {
   return text;
 }
 
-void TLineList::StripLine(std::size_t i) {
-  std::string_view& line = FLines[i];
-  while (!line.empty() && IsBlank(line.front())) line.remove_prefix(1);
-  while (!line.empty() && IsBlank(line.back())) line.remove_suffix(1);
-}
+void TLineList::StripLine(std::size_t i) { FLines[i] = StrippedView(FLines[i]); }
 
 void TLineList::Append(std::string line) {
   FOwned.push_back(std::move(line));

@@ -34,45 +34,24 @@ std::string_view KeywordOf(TDirectiveKind kind) {
   return kind >= dkPackage && kind <= dkCopyDir ? Keywords[kind] : std::string_view();
 }
 
-namespace {
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
-
-std::string_view Stripped(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
-
-// key equals keyword (upper case) once the letters a to z of key are folded to A to Z.
-bool EqualsFolded(std::string_view key, std::string_view keyword) {
-  if (key.size() != keyword.size()) return false;
-  for (std::size_t i = 0; i < key.size(); ++i) {
-    char c = key[i];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (c != keyword[i]) return false;
-  }
-  return true;
-}
-}  // namespace
-
 // Runs once per line of the file: no copy but the value's, into storage the directive
 // already has.
 void ClassifyLine(std::string_view line, TDirective& directive) {
   directive.Kind = dkNone;
   const std::size_t equals = line.find('=');
   std::string_view keyText = line;
-  if (equals != std::string_view::npos) keyText = Stripped(line.substr(0, equals));
+  if (equals != std::string_view::npos) keyText = StrippedView(line.substr(0, equals));
   // Only keywords of the text's length can match; most lines are of no keyword's length.
   if (keyText.size() <= LongestKeyword) {
     for (const TDirectiveKind kind : KindsOfLength[keyText.size()]) {
-      if (kind != dkEnd && EqualsFolded(keyText, Keywords[kind])) directive.Kind = kind;
+      if (kind != dkEnd && EqualsUpperAscii(keyText, Keywords[kind])) directive.Kind = kind;
     }
   }
   // The value is TextAfter(line, '='): stripped, from at most the first 1000 bytes.
   if (equals == std::string_view::npos) {
     directive.Value.clear();
   } else {
-    const std::string_view value = Stripped(line.substr(equals + 1, MaxValueLength));
+    const std::string_view value = StrippedView(line.substr(equals + 1, MaxValueLength));
     directive.Value.assign(value.data(), value.size());
   }
 }

@@ -15,12 +15,22 @@ int HexDigit(char c) {
 }
 }  // namespace
 
-std::string StripBlanks(std::string_view s) {
-  std::size_t first = 0;
-  std::size_t last = s.size();
-  while (first < last && IsBlank(s[first])) ++first;
-  while (last > first && IsBlank(s[last - 1])) --last;
-  return std::string(s.substr(first, last - first));
+std::string_view StrippedView(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+std::string StripBlanks(std::string_view s) { return std::string(StrippedView(s)); }
+
+bool EqualsUpperAscii(std::string_view s, std::string_view upper) {
+  if (s.size() != upper.size()) return false;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    char c = s[i];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (c != upper[i]) return false;
+  }
+  return true;
 }
 
 std::string ToUpperAscii(std::string_view s) {

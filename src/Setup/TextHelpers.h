@@ -10,6 +10,10 @@ namespace Ferrowind {
 
 // Removes every byte of code 32 or less from both ends (so NUL, tab, CR and LF too).
 std::string StripBlanks(std::string_view s);
+// The same, as a view into s: for the hot paths that must not copy.
+std::string_view StrippedView(std::string_view s);
+// Whether s equals upper (already upper case) once a..z in s are taken as A..Z.
+bool EqualsUpperAscii(std::string_view s, std::string_view upper);
 // a..z to A..Z; every other byte and the length unchanged.
 std::string ToUpperAscii(std::string_view s);
 // 1-based position of the leftmost occurrence of needle in s; 0 when absent or when either
