@@ -13,54 +13,49 @@ constexpr char LF = 10;
 constexpr char EndOfTextMark = 26;
 constexpr std::string_view Keywords[] = {"",          "PACKAGE", "LANGUAGE", "PACKAGEFILE", "HELPFILE",
                                          "COMPONENT", "MESSAGE", "DELETE",   "COPYDIR"};
-constexpr std::size_t LongestKeyword = 11;
-// The kinds whose keyword has a given length (dkEnd fills the rest).
-constexpr TDirectiveKind KindsOfLength[LongestKeyword + 1][3] = {{},
-                                                                 {},
-                                                                 {},
-                                                                 {},
-                                                                 {},
-                                                                 {},
-                                                                 {dkDelete},
-                                                                 {dkPackage, dkMessage, dkCopyDir},
-                                                                 {dkLanguage, dkHelpFile},
-                                                                 {dkComponent},
-                                                                 {},
-                                                                 {dkPackageFile}};
+// No two keywords share both length and first letter, so these two pick the only keyword
+// a text can be.
+constexpr TDirectiveKind Candidate(std::size_t length, char first) {
+  const char upper = static_cast<char>(first & ~0x20);
+  switch (length) {
+    case 6:
+      return dkDelete;
+    case 7:
+      return upper == 'P' ? dkPackage : upper == 'M' ? dkMessage : dkCopyDir;
+    case 8:
+      return upper == 'L' ? dkLanguage : dkHelpFile;
+    case 9:
+      return dkComponent;
+    case 11:
+      return dkPackageFile;
+    default:
+      return dkNone;
+  }
+}
 constexpr std::size_t MaxValueLength = 1000;
+
+// Runs once per line of the file: no copy, no allocation.
+inline TDirectiveView Classify(std::string_view line) {
+  TDirectiveView directive{dkNone, {}};
+  const std::size_t equals = line.find('=');
+  std::string_view keyText = line;
+  if (equals != std::string_view::npos) {
+    keyText = StrippedView(line.substr(0, equals));
+    // The value is TextAfter(line, '='): stripped, from at most the first 1000 bytes.
+    directive.Value = StrippedView(line.substr(equals + 1, MaxValueLength));
+  }
+  if (keyText.empty()) return directive;
+  const TDirectiveKind kind = Candidate(keyText.size(), keyText.front());
+  if (kind != dkNone && EqualsUpperAscii(keyText, Keywords[kind])) directive.Kind = kind;
+  return directive;
+}
 }  // namespace
 
 std::string_view KeywordOf(TDirectiveKind kind) {
   return kind >= dkPackage && kind <= dkCopyDir ? Keywords[kind] : std::string_view();
 }
 
-// Runs once per line of the file: no copy but the value's, into storage the directive
-// already has.
-void ClassifyLine(std::string_view line, TDirective& directive) {
-  directive.Kind = dkNone;
-  const std::size_t equals = line.find('=');
-  std::string_view keyText = line;
-  if (equals != std::string_view::npos) keyText = StrippedView(line.substr(0, equals));
-  // Only keywords of the text's length can match; most lines are of no keyword's length.
-  if (keyText.size() <= LongestKeyword) {
-    for (const TDirectiveKind kind : KindsOfLength[keyText.size()]) {
-      if (kind != dkEnd && EqualsUpperAscii(keyText, Keywords[kind])) directive.Kind = kind;
-    }
-  }
-  // The value is TextAfter(line, '='): stripped, from at most the first 1000 bytes.
-  if (equals == std::string_view::npos) {
-    directive.Value.clear();
-  } else {
-    const std::string_view value = StrippedView(line.substr(equals + 1, MaxValueLength));
-    directive.Value.assign(value.data(), value.size());
-  }
-}
-
-TDirective ClassifyLine(std::string_view line) {
-  TDirective directive;
-  ClassifyLine(line, directive);
-  return directive;
-}
+TDirectiveView ClassifyLine(std::string_view line) { return Classify(line); }
 
 TConfigReader::~TConfigReader() {
   if (FFile != 0) FHost.FileClose(FFile);
@@ -75,8 +70,7 @@ bool TConfigReader::Open(const std::string& path) {
   return true;
 }
 
-bool TConfigReader::Fill() {
-  if (FPos < FEnd) return true;
+bool TConfigReader::Refill() {
   if (FEndOfText) return false;
   std::size_t got = 0;
   if (!FHost.FileRead(FFile, FBuffer.data(), FBuffer.size(), &got) || got == 0) {
@@ -93,41 +87,47 @@ bool TConfigReader::Fill() {
   return FPos < FEnd;
 }
 
-bool TConfigReader::MoreTextFollows() { return Fill(); }
-
-const TDirective& TConfigReader::ReadDirective() {
-  static const TDirective End;
-  if (FExhausted || FFile == 0) return End;
-  FLine.clear();
-  bool lineEnded = false;
+TDirectiveView TConfigReader::ReadDirective() {
+  if (FExhausted || FFile == 0) return {};
   std::string_view line;
-  while (Fill()) {
+  bool lineEnded = false;
+  // Most lines lie whole in the buffer and are viewed there.
+  if (Fill()) {
     const char* start = FBuffer.data() + FPos;
-    const void* cr = std::memchr(start, CR, FEnd - FPos);
-    const std::size_t length = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - start) : FEnd - FPos;
-    if (cr && FLine.empty()) {
-      line = std::string_view(start, length);  // the whole line lies in the buffer
-    } else {
-      FLine.append(start, length);
-      line = FLine;
-    }
-    FPos += length;
-    if (cr) {
-      ++FPos;
+    if (const void* cr = std::memchr(start, CR, FEnd - FPos)) {
+      line = std::string_view(start, static_cast<std::size_t>(static_cast<const char*>(cr) - start));
+      FPos += line.size() + 1;
       lineEnded = true;
-      break;
     }
   }
-  if (!lineEnded) line = FLine;
-
-  // The line may point into the buffer, which the refills below overwrite.
-  ClassifyLine(line, FDirective);
-  if (lineEnded && Fill() && FBuffer[FPos] == LF) ++FPos;
-  if (!lineEnded || !MoreTextFollows()) {
-    FExhausted = true;
-    return End;
+  if (!lineEnded) {
+    // The line runs past the buffer: gather it in FLine across refills.
+    FLine.clear();
+    while (Fill()) {
+      const char* start = FBuffer.data() + FPos;
+      const void* cr = std::memchr(start, CR, FEnd - FPos);
+      const std::size_t length = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - start) : FEnd - FPos;
+      FLine.append(start, length);
+      FPos += length;
+      if (cr) {
+        ++FPos;
+        lineEnded = true;
+        break;
+      }
+    }
+    line = FLine;
+  } else if (FEnd - FPos <= 1) {
+    // The look past the line break below may refill the buffer under the view.
+    FLine.assign(line);
+    line = FLine;
   }
-  return FDirective;
+  if (lineEnded && Fill() && FBuffer[FPos] == LF) ++FPos;
+  // The last line read is never acted on.
+  if (!lineEnded || !Fill()) {
+    FExhausted = true;
+    return {};
+  }
+  return Classify(line);
 }
 
 }  // namespace Ferrowind

@@ -26,17 +26,25 @@ enum TDirectiveKind : int {
   dkNone = 9
 };
 
+// A directive that keeps its own copy of the value.
 struct TDirective {
   TDirectiveKind Kind = dkEnd;
   std::string Value;
 };
 
+// A directive whose value views the line it was classified from: no copy per line.
+struct TDirectiveView {
+  TDirectiveKind Kind = dkEnd;
+  std::string_view Value;
+
+  operator TDirective() const { return {Kind, std::string(Value)}; }  // NOLINT: kept copies are plain
+};
+
 // The keyword of a kind from 1 to 8 ("PACKAGE" ...); empty for 0 and 9.
 std::string_view KeywordOf(TDirectiveKind kind);
 // Classifies one line as read (no line break): keyword before the first "=", value after.
-TDirective ClassifyLine(std::string_view line);
-// The same into an existing directive, reusing its storage.
-void ClassifyLine(std::string_view line, TDirective& directive);
+// The value views line.
+TDirectiveView ClassifyLine(std::string_view line);
 
 class TConfigReader {
  public:
@@ -49,12 +57,14 @@ class TConfigReader {
   // (missing, a folder, no access, sharing conflict) is the same false.
   bool Open(const std::string& path = "Setup.cfg");
   // The next directive; kind 0 at the end of the text or after a read error, and from
-  // then on. Valid until the next call: one line's storage serves every line.
-  const TDirective& ReadDirective();
+  // then on. Its value views the reader's buffer: valid until the next call.
+  TDirectiveView ReadDirective();
 
  private:
-  bool Fill();             // refills the buffer when it is exhausted; false at the end
-  bool MoreTextFollows();  // a byte other than 26 remains before the end of the text
+  // Whether a byte remains before the end of the text; refills the buffer when it is
+  // exhausted, which ends the life of views into it.
+  bool Fill() { return FPos < FEnd || Refill(); }
+  bool Refill();
 
   THost& FHost;
   THandle FFile = 0;
@@ -63,8 +73,7 @@ class TConfigReader {
   std::size_t FEnd = 0;
   bool FEndOfText = false;  // end of file, byte 26 or a read error reached
   bool FExhausted = false;
-  std::string FLine;
-  TDirective FDirective;
+  std::string FLine;  // a line that spans refills, or ends where the buffer does
 };
 
 }  // namespace Ferrowind

@@ -85,17 +85,19 @@ int RunInstallation(THost& host, const std::string& configPath) {
   }
   TRunState state;
   for (;;) {
-    const TDirective& directive = reader.ReadDirective();
+    const TDirectiveView directive = reader.ReadDirective();
     if (directive.Kind == dkEnd) break;
     switch (directive.Kind) {
+      case dkNone:
+        break;
       case dkPackage:
         state.PackageTitle = directive.Value;
         break;
       case dkLanguage:
-        if (Confirm(host, state, directive.Value) == TStep::Stop) return 0;
+        if (Confirm(host, state, std::string(directive.Value)) == TStep::Stop) return 0;
         break;
       case dkMessage:
-        host.ShowMessage(directive.Value, StyleInformation);
+        host.ShowMessage(std::string(directive.Value), StyleInformation);
         break;
       default:
         // Target directives before the first LANGUAGE are passed over.

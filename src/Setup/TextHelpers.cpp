@@ -5,8 +5,6 @@ namespace Ferrowind {
 namespace {
 constexpr std::size_t MaxValueLength = 1000;
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
-
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -15,23 +13,7 @@ int HexDigit(char c) {
 }
 }  // namespace
 
-std::string_view StrippedView(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
-
 std::string StripBlanks(std::string_view s) { return std::string(StrippedView(s)); }
-
-bool EqualsUpperAscii(std::string_view s, std::string_view upper) {
-  if (s.size() != upper.size()) return false;
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    char c = s[i];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (c != upper[i]) return false;
-  }
-  return true;
-}
 
 std::string ToUpperAscii(std::string_view s) {
   std::string result(s);

@@ -11,9 +11,20 @@ namespace Ferrowind {
 // Removes every byte of code 32 or less from both ends (so NUL, tab, CR and LF too).
 std::string StripBlanks(std::string_view s);
 // The same, as a view into s: for the hot paths that must not copy.
-std::string_view StrippedView(std::string_view s);
+inline std::string_view StrippedView(std::string_view s) {
+  while (!s.empty() && static_cast<unsigned char>(s.front()) <= 32) s.remove_prefix(1);
+  while (!s.empty() && static_cast<unsigned char>(s.back()) <= 32) s.remove_suffix(1);
+  return s;
+}
 // Whether s equals upper (already upper case) once a..z in s are taken as A..Z.
-bool EqualsUpperAscii(std::string_view s, std::string_view upper);
+inline bool EqualsUpperAscii(std::string_view s, std::string_view upper) {
+  if (s.size() != upper.size()) return false;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const char c = s[i];
+    if ((c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c) != upper[i]) return false;
+  }
+  return true;
+}
 // a..z to A..Z; every other byte and the length unchanged.
 std::string ToUpperAscii(std::string_view s);
 // 1-based position of the leftmost occurrence of needle in s; 0 when absent or when either
