@@ -14,6 +14,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/Host.h"
@@ -77,11 +78,79 @@ bool WriteAll(int fd, const char* data, std::size_t count, std::size_t* written)
   return true;
 }
 
+std::string FoldedName(const std::string& name) {
+  std::string folded = name;
+  for (char& c : folded) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return folded;
+}
+
+bool SameStamp(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
+         a.st_mtim.tv_nsec == b.st_mtim.tv_nsec && a.st_ctim.tv_sec == b.st_ctim.tv_sec &&
+         a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+// The names in the folders copies write into, read once per folder instead of once per
+// file. A folder's names are used only while its inode and change times are those seen
+// before they were read or just after this process added a name; a change by another
+// process in the moment between that addition and that look goes unseen, and then a copy
+// writes beside a file whose name differs only in case instead of over it.
+class TFolderNames {
+ public:
+  // The entry of folder (whose lstat is info) equal to name ignoring case, the smallest in
+  // byte order if several are; nullopt when there is none or the folder cannot be read.
+  std::optional<std::string> Find(const std::string& folder, const struct stat& info, const std::string& name) {
+    auto it = FFolders.find(folder);
+    if (it == FFolders.end() || !SameStamp(it->second.Stamp, info)) {
+      TFolder read{info, {}};
+      DIR* dir = opendir(folder.c_str());
+      if (dir == nullptr) return std::nullopt;
+      while (const dirent* entry = readdir(dir)) Add(read, entry->d_name);
+      closedir(dir);
+      it = FFolders.insert_or_assign(folder, std::move(read)).first;
+    }
+    const auto found = it->second.Names.find(FoldedName(name));
+    if (found == it->second.Names.end()) return std::nullopt;
+    return found->second;
+  }
+
+  // This process created name in folder.
+  void Created(const std::string& folder, const std::string& name) {
+    const auto it = FFolders.find(folder);
+    if (it == FFolders.end()) return;
+    // Taken at once, so that the folder's times cover this addition and nothing later.
+    if (lstat(folder.c_str(), &it->second.Stamp) != 0) {
+      FFolders.erase(it);
+      return;
+    }
+    Add(it->second, name);
+  }
+
+ private:
+  struct TFolder {
+    struct stat Stamp;
+    std::unordered_map<std::string, std::string> Names;  // folded name -> smallest name
+  };
+
+  static void Add(TFolder& folder, const std::string& name) {
+    auto [it, added] = folder.Names.try_emplace(FoldedName(name), name);
+    if (!added && name < it->second) it->second = name;
+  }
+
+  std::unordered_map<std::string, TFolder> FFolders;
+};
+
+// What a copy knows of a path after resolving it.
+enum class TLooked { Exists, Missing, Unknown };
+
 // ResolvePosixPath's answer with one or two look-ups instead of one per component, for the
 // common case of a copy: an absolute path whose folder exists under exactly its name.
 // When the name itself does not exist exactly, its folder is searched ignoring case, as
-// the walk does; any other path takes the walk.
-std::string ResolveForCopy(const std::string& path) {
+// the walk does; any other path takes the walk. With Exists, *info holds what lstat said.
+std::string ResolveForCopy(const std::string& path, TFolderNames& names, struct stat* info, TLooked* looked) {
+  *looked = TLooked::Unknown;
   std::string plain = path;
   std::replace(plain.begin(), plain.end(), '\\', '/');
   const bool simple = plain.size() > 1 && plain[0] == '/' && plain.back() != '/' &&
@@ -90,20 +159,34 @@ std::string ResolveForCopy(const std::string& path) {
                       LastComponent(plain) != "..";
   const std::size_t slash = plain.rfind('/');
   if (!simple || slash == 0) return ResolvePosixPath(path);
-  struct stat info {};
-  if (lstat(plain.c_str(), &info) == 0) return plain;
-  const std::string folder = plain.substr(0, slash);
-  if (lstat(folder.c_str(), &info) != 0) return ResolvePosixPath(path);
-  const std::string name = plain.substr(slash + 1);
-  std::optional<std::string> best;
-  if (DIR* dir = opendir(folder.c_str())) {
-    while (const dirent* entry = readdir(dir)) {
-      std::string candidate = entry->d_name;
-      if (EqualIgnoringCase(candidate, name) && (!best || candidate < *best)) best = std::move(candidate);
-    }
-    closedir(dir);
+  if (lstat(plain.c_str(), info) == 0) {
+    *looked = TLooked::Exists;
+    return plain;
   }
-  return folder + "/" + (best ? *best : name);
+  const std::string folder = plain.substr(0, slash);
+  struct stat folderInfo {};
+  if (lstat(folder.c_str(), &folderInfo) != 0) return ResolvePosixPath(path);
+  const std::string name = plain.substr(slash + 1);
+  const std::optional<std::string> match = names.Find(folder, folderInfo, name);
+  if (!match) *looked = TLooked::Missing;
+  return folder + "/" + (match ? *match : name);
+}
+
+// Whether path exists (following a link), with *info filled; no look-up when the
+// resolution already knows.
+bool ExistsAt(const std::string& path, TLooked looked, struct stat* info) {
+  if (looked == TLooked::Missing) return false;
+  if (looked == TLooked::Exists && !S_ISLNK(info->st_mode)) return true;
+  return stat(path.c_str(), info) == 0;
+}
+
+mode_t CreationMask() {
+  static const mode_t mask = [] {
+    const mode_t current = umask(0);
+    umask(current);
+    return current;
+  }();
+  return mask;
 }
 
 // Copies in to out with the kernel's copy calls where the file systems allow them.
@@ -112,6 +195,8 @@ bool CopyData(int in, int out, std::uint64_t expected) {
   std::vector<char> buffer;
   std::uint64_t copied = 0;
   for (;;) {
+    // The size the file had when opened is copied; an empty one is still read once.
+    if (copied >= expected && expected > 0) return true;
     ssize_t moved = 0;
     if (way == TWay::Range) {
       moved = copy_file_range(in, nullptr, out, nullptr, std::size_t{1} << 30, 0);
@@ -221,6 +306,7 @@ class THostPosix final : public THost {
   std::map<THandle, TOpenFind> FFinds;
   std::set<std::string> FReported;  // registry files already named on stderr
   THandle FNextHandle = 1;
+  TFolderNames FCopyFolders;
 };
 
 bool THostPosix::ShowMessage(const std::string& text, std::uint32_t style) {
@@ -436,15 +522,18 @@ bool THostPosix::SetAttributes(const std::string& path, std::uint32_t attributes
 }
 
 bool THostPosix::CopyFileTo(const std::string& source, const std::string& destination, bool failIfExists) {
-  const std::string from = ResolveForCopy(source);
-  const std::string to = ResolveForCopy(destination);
   struct stat fromInfo {
   }, toInfo{};
+  TLooked fromLooked = TLooked::Unknown;
+  TLooked toLooked = TLooked::Unknown;
+  const std::string from = ResolveForCopy(source, FCopyFolders, &fromInfo, &fromLooked);
+  const std::string to = ResolveForCopy(destination, FCopyFolders, &toInfo, &toLooked);
   // Decided before any open: opening a device or a FIFO can block or have effects.
-  if (from.empty() || to.empty() || stat(from.c_str(), &fromInfo) != 0 || !S_ISREG(fromInfo.st_mode)) {
+  if (from.empty() || to.empty() || !ExistsAt(from, fromLooked, &fromInfo) || !S_ISREG(fromInfo.st_mode)) {
     return false;
   }
-  if (stat(to.c_str(), &toInfo) == 0) {
+  const bool replacing = ExistsAt(to, toLooked, &toInfo);
+  if (replacing) {
     if (failIfExists || !S_ISREG(toInfo.st_mode) || (toInfo.st_mode & S_IWUSR) == 0) return false;
     // Copying a file onto itself would truncate it before reading it.
     if (toInfo.st_dev == fromInfo.st_dev && toInfo.st_ino == fromInfo.st_ino) return false;
@@ -462,7 +551,10 @@ bool THostPosix::CopyFileTo(const std::string& source, const std::string& destin
     close(in);
     return false;
   }
-  bool ok = CopyData(in, out, static_cast<std::uint64_t>(fromInfo.st_size)) && fchmod(out, mode) == 0;
+  if (toLooked == TLooked::Missing) FCopyFolders.Created(to.substr(0, to.rfind('/')), to.substr(to.rfind('/') + 1));
+  bool ok = CopyData(in, out, static_cast<std::uint64_t>(fromInfo.st_size));
+  // A new file got the mode less the umask; a replaced one keeps its own until set.
+  if (ok && (replacing || (mode & CreationMask()) != 0)) ok = fchmod(out, mode) == 0;
   // Windows' copy keeps the time of the last change too.
   const timespec times[2] = {{0, UTIME_OMIT}, fromInfo.st_mtim};
   if (ok) futimens(out, times);

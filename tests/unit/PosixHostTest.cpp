@@ -87,6 +87,35 @@ TEST_F(PosixHostTest, CopyKeepsDataAndPermissionsAndRefusesItself) {
   EXPECT_FALSE(Host.CopyFileTo(W("COPY.BIN"), W("copy.bin"), false));  // onto itself would empty it
 }
 
+// Copies into one folder read its names once; they still meet a name that differs only in
+// case, also one another program adds between the copies.
+TEST_F(PosixHostTest, CopiesIntoAFolderReplaceTheNameThereWhateverItsCase) {
+  fs::create_directory(P("Out"));
+  Put("Out/KEEP.TXT", "old", fs::perms(0600));
+  Put("new.txt", "new", fs::perms(0666));
+  const mode_t saved = umask(022);
+  EXPECT_TRUE(Host.CopyFileTo(W("new.txt"), W("Out\\keep.txt"), false));
+  EXPECT_TRUE(Host.CopyFileTo(W("new.txt"), W("Out\\first.txt"), false));
+  EXPECT_TRUE(Host.CopyFileTo(W("new.txt"), W("Out\\second.txt"), false));
+  umask(saved);
+  // Past the file system's clock tick, so the folder's change time moves.
+  usleep(30000);
+  Put("Out/LATE.TXT", "old");
+  EXPECT_TRUE(Host.CopyFileTo(W("new.txt"), W("Out\\late.txt"), false));
+  EXPECT_FALSE(Host.CopyFileTo(W("new.txt"), W("Out\\FIRST.TXT"), true));  // it is there
+
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(P("Out"))) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"KEEP.TXT", "LATE.TXT", "first.txt", "second.txt"}));
+  for (const std::string& name : names) {
+    std::ifstream in(P("Out/" + name), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "new") << name;
+    // The source's mode, also where the umask would have taken bits from a new file.
+    EXPECT_EQ(fs::status(P("Out/" + name)).permissions(), fs::perms(0666)) << name;
+  }
+}
+
 // Shows a box with input as standard input; gives its answer, and what it showed followed by
 // what it left unread.
 std::pair<bool, std::string> Ask(std::uint32_t style, const std::string& input) {
