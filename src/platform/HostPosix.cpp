@@ -27,6 +27,7 @@ namespace {
 
 constexpr std::uint32_t KeyQueryValue = 0x0001;
 constexpr std::uint32_t KeySetValue = 0x0002;
+constexpr std::uint64_t WritebackStep = std::uint64_t{8} << 20;
 
 std::string LastComponent(std::string path) {
   while (path.size() > 1 && path.back() == '/') path.pop_back();
@@ -302,7 +303,13 @@ class THostPosix final : public THost {
   int Descriptor(THandle file) const;
 
   std::map<THandle, TOpenKey> FKeys;
-  std::map<THandle, int> FFiles;
+  struct TOpenFile {
+    int Fd;
+    std::uint64_t Written = 0;      // bytes written through the handle
+    std::uint64_t WrittenBack = 0;  // of which writing back to the disk has been started
+  };
+
+  std::map<THandle, TOpenFile> FFiles;
   std::map<THandle, TOpenFind> FFinds;
   std::set<std::string> FReported;  // registry files already named on stderr
   THandle FNextHandle = 1;
@@ -377,7 +384,7 @@ bool THostPosix::RegSet(THandle key, const std::string& name, const std::string&
 
 int THostPosix::Descriptor(THandle file) const {
   const auto it = FFiles.find(file);
-  return it == FFiles.end() ? -1 : it->second;
+  return it == FFiles.end() ? -1 : it->second.Fd;
 }
 
 bool THostPosix::FileOpen(const std::string& path, TFileAccess access, TFileShare share, TFileCreate create,
@@ -412,7 +419,7 @@ bool THostPosix::FileOpen(const std::string& path, TFileAccess access, TFileShar
     return false;
   }
   *file = FNextHandle++;
-  FFiles.emplace(*file, fd);
+  FFiles.emplace(*file, TOpenFile{fd});
   return true;
 }
 
@@ -441,8 +448,19 @@ bool THostPosix::FileRead(THandle file, char* buffer, std::size_t count, std::si
 
 bool THostPosix::FileWrite(THandle file, const char* data, std::size_t count, std::size_t* written) {
   *written = 0;
-  const int fd = Descriptor(file);
-  return fd >= 0 && WriteAll(fd, data, count, written);
+  const auto it = FFiles.find(file);
+  if (it == FFiles.end()) return false;
+  TOpenFile& open = it->second;
+  const bool ok = WriteAll(open.Fd, data, count, written);
+  // A long write starts going to the disk while it goes on, so that the flush at its end
+  // waits for little more than the last part. Only a hint: the flush still decides.
+  open.Written += *written;
+  if (open.Written - open.WrittenBack >= WritebackStep) {
+    sync_file_range(open.Fd, static_cast<off_t>(open.WrittenBack), static_cast<off_t>(open.Written - open.WrittenBack),
+                    SYNC_FILE_RANGE_WRITE);
+    open.WrittenBack = open.Written;
+  }
+  return ok;
 }
 
 bool THostPosix::FileFlush(THandle file) {
@@ -453,7 +471,7 @@ bool THostPosix::FileFlush(THandle file) {
 void THostPosix::FileClose(THandle file) {
   const auto it = FFiles.find(file);
   if (it == FFiles.end()) return;
-  close(it->second);
+  close(it->second.Fd);
   FFiles.erase(it);
 }
 
