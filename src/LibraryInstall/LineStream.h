@@ -172,6 +172,15 @@ class TBlockWriter {
     FBlock.append(line);
     FBlock += "\r\n";
   }
+  // Text that already holds its line ends.
+  void Text(std::string_view text) {
+    if (FBlock.size() + text.size() > LineBlockSize) Flush();
+    if (text.size() > LineBlockSize) {
+      Put(text.data(), text.size());
+      return;
+    }
+    FBlock.append(text);
+  }
   // False when any write failed or fell short.
   bool Finish() {
     Flush();

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <tuple>
 
 #include "LibraryInstall/ComponentInstall.h"
 #include "platform/MemoryHost.h"
@@ -100,28 +101,45 @@ TEST_F(HelpRegistration, FailedCacheRemovalCountsAndACacheFolderIsLeftAlone) {
   EXPECT_TRUE(host.Exists(Gid));
 }
 
-// Failures that must leave the file byte for byte as it was, with no temporary left.
+// Failures that must leave the file byte for byte as it was, with no temporary left: for
+// the link, and for the index both when it is written in one pass and when the text after
+// the last :INDEX line is too long to hold and a second pass writes it.
 TEST_F(HelpRegistration, FailedLoadsAndSavesLeaveTheFileAsItWas) {
-  const std::pair<const char*, std::function<void(TMemoryHost&)>> cases[] = {
-      {"read fails", [](auto& h) { h.FailOperation(TOp::FileRead); }},
-      {"short read", [](auto& h) { h.ShortenReads(true); }},
-      {"held open", [](auto& h) { h.HoldOpen(Cfg); }},
-      {"short write", [](auto& h) { h.ShortenWrites(true); }},
-      {"temp create", [](auto& h) { h.FailOperation(TOp::FileOpen, ".fw-new"); }},
-      {"write fails", [](auto& h) { h.FailOperation(TOp::FileWrite); }},
-      {"flush fails", [](auto& h) { h.FailOperation(TOp::FileFlush); }},
-      {"replace fails", [](auto& h) { h.FailOperation(TOp::ReplaceWith); }},
-      {"read-only", [](auto& h) { h.SetAttributes(Cfg, AttrReadOnly); }},
-      {"holds NUL", [](auto& h) { h.AddFile(Cfg, "a\0b"s); }}};
-  for (const auto& [name, fault] : cases) {
+  using TFault = std::function<void(TMemoryHost&, const std::string&)>;
+  const std::pair<const char*, TFault> faults[] = {
+      {"read fails", [](auto& h, auto&) { h.FailOperation(TOp::FileRead); }},
+      {"short read", [](auto& h, auto&) { h.ShortenReads(true); }},
+      {"held open", [](auto& h, auto& f) { h.HoldOpen(f); }},
+      {"short write", [](auto& h, auto&) { h.ShortenWrites(true); }},
+      {"temp create", [](auto& h, auto&) { h.FailOperation(TOp::FileOpen, ".fw-new"); }},
+      {"write fails", [](auto& h, auto&) { h.FailOperation(TOp::FileWrite); }},
+      {"flush fails", [](auto& h, auto&) { h.FailOperation(TOp::FileFlush); }},
+      {"replace fails", [](auto& h, auto&) { h.FailOperation(TOp::ReplaceWith); }},
+      {"read-only", [](auto& h, auto& f) { h.SetAttributes(f, AttrReadOnly); }},
+      {"holds NUL", [](auto& h, auto& f) { h.AddFile(f, "a\0b"s); }}};
+  const std::string longTail(2 * 1024 * 1024, 'x');
+  const std::string added = "a\r\n:INDEX A=a\r\n:INDEX T=B\r\n";
+  const std::tuple<const char*, std::string, std::string, std::string> edits[] = {
+      {"link", Cfg, ":LINK A\n", ":LINK A\r\n:LINK B\r\n\r\n"},
+      {"index", Cnt, "a\n:INDEX A=a\nb\n", added + "b\r\n\r\n"},
+      {"index, long tail", Cnt, "a\n:INDEX A=a\n" + longTail, added + longTail + "\r\n\r\n"}};
+  for (const auto& [edit, file, text, edited] : edits) {
+    for (const auto& [name, fault] : faults) {
+      TMemoryHost h;
+      h.AddFile(file, text);
+      fault(h, file);
+      const auto original = h.FileData(file);
+      TComponentInstall target(h, "Delphi", 3);
+      EXPECT_FALSE(file == Cfg ? target.AddHelpLink(file, "B") : target.AddHelpIndex(file, "B", "T")) << edit << name;
+      EXPECT_EQ(h.FileData(file), original) << edit << name;
+      EXPECT_EQ(h.AllPaths().size(), 4u) << edit << name;  // C:, C:\D3, Help, the file: no temporary
+      EXPECT_EQ(h.OpenHandles(), 0u) << edit << name;
+    }
     TMemoryHost h;
-    h.AddFile(Cfg, ":LINK A\n");
-    fault(h);
-    const auto original = h.FileData(Cfg);
-    EXPECT_FALSE(TComponentInstall(h, "Delphi", 3).AddHelpLink(Cfg, "B")) << name;
-    EXPECT_EQ(h.FileData(Cfg), original) << name;
-    EXPECT_EQ(h.AllPaths().size(), 4u) << name;  // C:, C:\D3, Help, the file: no temporary
-    EXPECT_EQ(h.OpenHandles(), 0u) << name;
+    h.AddFile(file, text);
+    TComponentInstall target(h, "Delphi", 3);
+    EXPECT_TRUE(file == Cfg ? target.AddHelpLink(file, "B") : target.AddHelpIndex(file, "B", "T")) << edit;
+    EXPECT_EQ(h.FileData(file), edited) << edit;
   }
 }
 
