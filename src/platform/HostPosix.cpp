@@ -15,6 +15,7 @@
 #include <optional>
 #include <set>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/Host.h"
@@ -100,20 +101,24 @@ bool SameStamp(const struct stat& a, const struct stat& b) {
 // writes beside a file whose name differs only in case instead of over it.
 class TFolderNames {
  public:
-  // The entry of folder (whose lstat is info) equal to name ignoring case, the smallest in
-  // byte order if several are; nullopt when there is none or the folder cannot be read.
+  bool Knows(const std::string& folder) const { return FFolders.count(folder) != 0; }
+
+  // The entry of folder (whose lstat is info) named name, or else equal to it ignoring
+  // case (the smallest in byte order if several are); nullopt when there is none or the
+  // folder cannot be read.
   std::optional<std::string> Find(const std::string& folder, const struct stat& info, const std::string& name) {
     auto it = FFolders.find(folder);
     if (it == FFolders.end() || !SameStamp(it->second.Stamp, info)) {
-      TFolder read{info, {}};
+      TFolder read{info, {}, {}};
       DIR* dir = opendir(folder.c_str());
       if (dir == nullptr) return std::nullopt;
       while (const dirent* entry = readdir(dir)) Add(read, entry->d_name);
       closedir(dir);
       it = FFolders.insert_or_assign(folder, std::move(read)).first;
     }
-    const auto found = it->second.Names.find(FoldedName(name));
-    if (found == it->second.Names.end()) return std::nullopt;
+    if (it->second.Exact.count(name) != 0) return name;
+    const auto found = it->second.Folded.find(FoldedName(name));
+    if (found == it->second.Folded.end()) return std::nullopt;
     return found->second;
   }
 
@@ -132,11 +137,13 @@ class TFolderNames {
  private:
   struct TFolder {
     struct stat Stamp;
-    std::unordered_map<std::string, std::string> Names;  // folded name -> smallest name
+    std::unordered_set<std::string> Exact;
+    std::unordered_map<std::string, std::string> Folded;  // folded name -> smallest name
   };
 
   static void Add(TFolder& folder, const std::string& name) {
-    auto [it, added] = folder.Names.try_emplace(FoldedName(name), name);
+    folder.Exact.insert(name);
+    auto [it, added] = folder.Folded.try_emplace(FoldedName(name), name);
     if (!added && name < it->second) it->second = name;
   }
 
@@ -147,9 +154,11 @@ class TFolderNames {
 enum class TLooked { Exists, Missing, Unknown };
 
 // ResolvePosixPath's answer with one or two look-ups instead of one per component, for the
-// common case of a copy: an absolute path whose folder exists under exactly its name.
-// When the name itself does not exist exactly, its folder is searched ignoring case, as
-// the walk does; any other path takes the walk. With Exists, *info holds what lstat said.
+// common case of a copy: an absolute path whose folder exists under exactly its name. In
+// a folder whose names are known, a look at the folder's times answers; elsewhere the
+// name is looked up, and when it does not exist exactly its folder is searched ignoring
+// case, as the walk does. Any other path takes the walk. With Exists, *info holds what
+// lstat said.
 std::string ResolveForCopy(const std::string& path, TFolderNames& names, struct stat* info, TLooked* looked) {
   *looked = TLooked::Unknown;
   std::string plain = path;
@@ -160,17 +169,23 @@ std::string ResolveForCopy(const std::string& path, TFolderNames& names, struct 
                       LastComponent(plain) != "..";
   const std::size_t slash = plain.rfind('/');
   if (!simple || slash == 0) return ResolvePosixPath(path);
-  if (lstat(plain.c_str(), info) == 0) {
+  const std::string folder = plain.substr(0, slash);
+  const std::string name = plain.substr(slash + 1);
+  const bool known = names.Knows(folder);
+  if (!known && lstat(plain.c_str(), info) == 0) {
     *looked = TLooked::Exists;
     return plain;
   }
-  const std::string folder = plain.substr(0, slash);
   struct stat folderInfo {};
   if (lstat(folder.c_str(), &folderInfo) != 0) return ResolvePosixPath(path);
-  const std::string name = plain.substr(slash + 1);
   const std::optional<std::string> match = names.Find(folder, folderInfo, name);
-  if (!match) *looked = TLooked::Missing;
-  return folder + "/" + (match ? *match : name);
+  if (!match) {
+    *looked = TLooked::Missing;
+    return plain;
+  }
+  const std::string real = folder + "/" + *match;
+  if (known && lstat(real.c_str(), info) == 0) *looked = TLooked::Exists;
+  return real;
 }
 
 // Whether path exists (following a link), with *info filled; no look-up when the

@@ -92,6 +92,8 @@ TEST_F(PosixHostTest, CopyKeepsDataAndPermissionsAndRefusesItself) {
 TEST_F(PosixHostTest, CopiesIntoAFolderReplaceTheNameThereWhateverItsCase) {
   fs::create_directory(P("Out"));
   Put("Out/KEEP.TXT", "old", fs::perms(0600));
+  Put("Out/BOTH.TXT", "old", fs::perms(0666));
+  Put("Out/Both.txt", "old", fs::perms(0666));
   Put("new.txt", "new", fs::perms(0666));
   const mode_t saved = umask(022);
   EXPECT_TRUE(Host.CopyFileTo(W("new.txt"), W("Out\\keep.txt"), false));
@@ -103,14 +105,16 @@ TEST_F(PosixHostTest, CopiesIntoAFolderReplaceTheNameThereWhateverItsCase) {
   Put("Out/LATE.TXT", "old");
   EXPECT_TRUE(Host.CopyFileTo(W("new.txt"), W("Out\\late.txt"), false));
   EXPECT_FALSE(Host.CopyFileTo(W("new.txt"), W("Out\\FIRST.TXT"), true));  // it is there
+  EXPECT_TRUE(Host.CopyFileTo(W("new.txt"), W("Out\\Both.txt"), false));   // the exact name wins
 
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(P("Out"))) names.push_back(entry.path().filename());
   std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::string>{"KEEP.TXT", "LATE.TXT", "first.txt", "second.txt"}));
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"BOTH.TXT", "Both.txt", "KEEP.TXT", "LATE.TXT", "first.txt", "second.txt"}));
   for (const std::string& name : names) {
     std::ifstream in(P("Out/" + name), std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "new") << name;
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), name == "BOTH.TXT" ? "old" : "new") << name;
     // The source's mode, also where the umask would have taken bits from a new file.
     EXPECT_EQ(fs::status(P("Out/" + name)).permissions(), fs::perms(0666)) << name;
   }
