@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <map>
 #include <optional>
@@ -95,26 +96,37 @@ bool SameStamp(const struct stat& a, const struct stat& b) {
 }
 
 // The names in the folders copies write into, read once per folder instead of once per
-// file. A folder's names are used only while its inode and change times are those seen
-// before they were read or just after this process added a name; a change by another
-// process in the moment between that addition and that look goes unseen, and then a copy
-// writes beside a file whose name differs only in case instead of over it.
+// file. A folder's names are used while its inode and change times are those seen when
+// they were read or when this process last added a name; and for a millisecond after
+// each look at those times no new look is taken. A change by another process within that
+// millisecond goes unseen, and then a copy writes beside a file whose name differs only
+// in case instead of over it.
 class TFolderNames {
  public:
   bool Knows(const std::string& folder) const { return FFolders.count(folder) != 0; }
 
-  // The entry of folder (whose lstat is info) named name, or else equal to it ignoring
-  // case (the smallest in byte order if several are); nullopt when there is none or the
-  // folder cannot be read.
-  std::optional<std::string> Find(const std::string& folder, const struct stat& info, const std::string& name) {
+  // The entry of folder named name, or else equal to it ignoring case (the smallest in
+  // byte order if several are); nullopt when there is none, when the folder cannot be
+  // read, and (with *missing set) when the folder does not exist under exactly its name.
+  std::optional<std::string> Find(const std::string& folder, const std::string& name, bool* missing) {
+    *missing = false;
     auto it = FFolders.find(folder);
-    if (it == FFolders.end() || !SameStamp(it->second.Stamp, info)) {
-      TFolder read{info, {}, {}};
-      DIR* dir = opendir(folder.c_str());
-      if (dir == nullptr) return std::nullopt;
-      while (const dirent* entry = readdir(dir)) Add(read, entry->d_name);
-      closedir(dir);
-      it = FFolders.insert_or_assign(folder, std::move(read)).first;
+    const auto now = std::chrono::steady_clock::now();
+    if (it == FFolders.end() || now - it->second.LookedAt > TrustFor) {
+      struct stat info {};
+      if (lstat(folder.c_str(), &info) != 0) {
+        *missing = true;
+        return std::nullopt;
+      }
+      if (it == FFolders.end() || !SameStamp(it->second.Stamp, info)) {
+        TFolder read{info, now, {}, {}};
+        DIR* dir = opendir(folder.c_str());
+        if (dir == nullptr) return std::nullopt;
+        while (const dirent* entry = readdir(dir)) Add(read, entry->d_name);
+        closedir(dir);
+        it = FFolders.insert_or_assign(folder, std::move(read)).first;
+      }
+      it->second.LookedAt = now;
     }
     if (it->second.Exact.count(name) != 0) return name;
     const auto found = it->second.Folded.find(FoldedName(name));
@@ -131,12 +143,16 @@ class TFolderNames {
       FFolders.erase(it);
       return;
     }
+    it->second.LookedAt = std::chrono::steady_clock::now();
     Add(it->second, name);
   }
 
  private:
+  static constexpr std::chrono::milliseconds TrustFor{1};
+
   struct TFolder {
     struct stat Stamp;
+    std::chrono::steady_clock::time_point LookedAt;  // when Stamp was last compared or taken
     std::unordered_set<std::string> Exact;
     std::unordered_map<std::string, std::string> Folded;  // folded name -> smallest name
   };
@@ -154,8 +170,8 @@ class TFolderNames {
 enum class TLooked { Exists, Missing, Unknown };
 
 // ResolvePosixPath's answer with one or two look-ups instead of one per component, for the
-// common case of a copy: an absolute path whose folder exists under exactly its name. In
-// a folder whose names are known, a look at the folder's times answers; elsewhere the
+// paths a folder copy lists, creates and copies: an absolute path whose folder exists
+// under exactly its name. In a folder whose names are known they answer; elsewhere the
 // name is looked up, and when it does not exist exactly its folder is searched ignoring
 // case, as the walk does. Any other path takes the walk. With Exists, *info holds what
 // lstat said.
@@ -176,9 +192,9 @@ std::string ResolveForCopy(const std::string& path, TFolderNames& names, struct 
     *looked = TLooked::Exists;
     return plain;
   }
-  struct stat folderInfo {};
-  if (lstat(folder.c_str(), &folderInfo) != 0) return ResolvePosixPath(path);
-  const std::optional<std::string> match = names.Find(folder, folderInfo, name);
+  bool missing = false;
+  const std::optional<std::string> match = names.Find(folder, name, &missing);
+  if (missing) return ResolvePosixPath(path);
   if (!match) {
     *looked = TLooked::Missing;
     return plain;
@@ -503,7 +519,13 @@ TFind THostPosix::FindFirst(const std::string& pattern, THandle* find, TFindEntr
     const std::string name = LastComponent(real);
     if (const auto attributes = AttributesAt(real, name)) found.Entries.push_back({name, *attributes});
   } else {
-    const std::string realFolder = folder.empty() ? "." : ResolvePosixPath(folder);
+    std::string realFolder = ".";
+    if (!folder.empty()) {
+      struct stat info {};
+      TLooked looked = TLooked::Unknown;
+      realFolder = ResolveForCopy(folder.substr(0, folder.size() - 1), FCopyFolders, &info, &looked);
+      if (folder.size() == 1) realFolder = "/";
+    }
     DIR* dir = opendir(realFolder.c_str());
     if (dir == nullptr) return errno == ENOENT || errno == ENOTDIR ? TFind::NoMore : TFind::Failed;
     std::vector<std::string> names;
@@ -597,8 +619,13 @@ bool THostPosix::CopyFileTo(const std::string& source, const std::string& destin
 }
 
 bool THostPosix::MakeFolder(const std::string& path) {
-  const std::string real = ResolvePosixPath(path);
-  return !real.empty() && mkdir(real.c_str(), 0755) == 0;
+  struct stat info {};
+  TLooked looked = TLooked::Unknown;
+  const std::string real = ResolveForCopy(path, FCopyFolders, &info, &looked);
+  if (real.empty() || mkdir(real.c_str(), 0755) != 0) return false;
+  if (looked == TLooked::Missing)
+    FCopyFolders.Created(real.substr(0, real.rfind('/')), real.substr(real.rfind('/') + 1));
+  return true;
 }
 
 bool THostPosix::RemoveFile(const std::string& path) {
