@@ -65,6 +65,9 @@ class TLineReader {
     FFile = 0;
   }
 
+  // Where the line Next or NextStartingWith gave last begins in the file.
+  std::uint64_t LineStart() const { return FLineStart; }
+
   // The next line without its line end; false at the end of the text or on a failure.
   // The view lasts until the next call.
   bool Next(std::string_view* line) {
@@ -85,6 +88,7 @@ class TLineReader {
         continue;
       }
       const char* const start = FBlock.data() + FPos;
+      if (FCarry.empty()) FLineStart = FBlockStart + FPos;
       const std::size_t at = std::min(NextOf('\r', FNextCr), NextOf('\n', FNextLf));
       if (at == FEnd) {
         FCarry.append(start, FEnd - FPos);
@@ -112,12 +116,50 @@ class TLineReader {
     }
   }
 
+  // The next line whose first byte after its leading blanks (codes 0 to 32) is c, as Next
+  // would give it; the lines before it are passed over without being split, so that a
+  // search for a rare kind of line costs little more than reading the file.
+  bool NextStartingWith(char c, std::string_view* line) {
+    for (;;) {
+      if (FCarryOut) {
+        FCarry.clear();
+        FCarryOut = false;
+      }
+      if (!FSkipLf && FPos < FEnd) {
+        const char* const base = FBlock.data();
+        const void* hit = std::memchr(base + FPos, c, FEnd - FPos);
+        const std::size_t to = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - base) : FEnd;
+        // Back to the start of the line that holds the hit, or of the block's last line.
+        std::size_t lineStart = to;
+        while (lineStart > FPos && base[lineStart - 1] != '\r' && base[lineStart - 1] != '\n') --lineStart;
+        if (lineStart == FEnd && lineStart > FPos && base[FEnd - 1] == '\r') FSkipLf = true;
+        FPos = lineStart;
+        bool blanksOnly = hit != nullptr;
+        for (std::size_t k = lineStart; blanksOnly && k < to; ++k) {
+          blanksOnly = static_cast<unsigned char>(base[k]) <= 32;
+        }
+        if (!Next(line)) return false;
+        if (blanksOnly || (!hit && StartsAfterBlanks(*line, c))) return true;
+        continue;
+      }
+      if (!Next(line)) return false;
+      if (StartsAfterBlanks(*line, c)) return true;
+    }
+  }
+
  private:
+  static bool StartsAfterBlanks(std::string_view line, char c) {
+    std::size_t k = 0;
+    while (k < line.size() && static_cast<unsigned char>(line[k]) <= 32) ++k;
+    return k < line.size() && line[k] == c;
+  }
+
   bool Refill() {
     if (!FOk || FFile == 0 || FLeft == 0) return false;
     if (FBlock.empty()) FBlock.resize(LineBlockSize);
     const std::size_t want = FLeft < FBlock.size() ? static_cast<std::size_t>(FLeft) : FBlock.size();
     std::size_t got = 0;
+    FBlockStart = FSize - FLeft;
     // A short read must never be taken for the file's end and saved back.
     if (!FHost.FileRead(FFile, FBlock.data(), want, &got) || got != want ||
         std::memchr(FBlock.data(), '\0', got) != nullptr) {
@@ -148,6 +190,8 @@ class TLineReader {
   bool FOk = false;
   std::uint64_t FSize = 0;
   std::uint64_t FLeft = 0;
+  std::uint64_t FBlockStart = 0;  // where FBlock begins in the file
+  std::uint64_t FLineStart = 0;
   std::vector<char> FBlock;
   std::size_t FPos = 0;
   std::size_t FEnd = 0;
@@ -171,15 +215,6 @@ class TBlockWriter {
     }
     FBlock.append(line);
     FBlock += "\r\n";
-  }
-  // Text that already holds its line ends.
-  void Text(std::string_view text) {
-    if (FBlock.size() + text.size() > LineBlockSize) Flush();
-    if (text.size() > LineBlockSize) {
-      Put(text.data(), text.size());
-      return;
-    }
-    FBlock.append(text);
   }
   // False when any write failed or fell short.
   bool Finish() {

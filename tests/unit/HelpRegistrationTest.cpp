@@ -4,6 +4,8 @@
 #include <tuple>
 
 #include "LibraryInstall/ComponentInstall.h"
+#include "LibraryInstall/LineStream.h"
+#include "Setup/TextHelpers.h"
 #include "platform/MemoryHost.h"
 
 namespace Ferrowind {
@@ -141,6 +143,48 @@ TEST_F(HelpRegistration, FailedLoadsAndSavesLeaveTheFileAsItWas) {
     EXPECT_TRUE(file == Cfg ? target.AddHelpLink(file, "B") : target.AddHelpIndex(file, "B", "T")) << edit;
     EXPECT_EQ(h.FileData(file), edited) << edit;
   }
+}
+
+// The search for lines that begin with ":" must give exactly the lines, and their places in
+// the file, that splitting every line gives: across block ends, with every kind of line
+// break, leading blanks, ":" inside lines, and a break or a line's blanks cut by a block end.
+TEST(LineReader, SearchForALineStartAgreesWithSplittingEveryLine) {
+  std::string text;
+  std::uint64_t seed = 7;
+  const auto next = [&seed](std::uint64_t bound) {
+    seed = seed * 6364136223846793005u + 1442695040888963407u;
+    return (seed >> 33) % bound;
+  };
+  const char* const pieces[] = {":INDEX A=a", "  :Index B=b", "\t\x01:x", "a:b", "plain", "", " ", ": ", "x=y:"};
+  const char* const breaks[] = {"\r\n", "\r", "\n", "\n\r"};
+  const auto fill = [&](std::size_t until) {
+    while (text.size() < until) {
+      text += pieces[next(std::size(pieces))];
+      text += breaks[next(std::size(breaks))];
+    }
+  };
+  fill(LineBlockSize - 40);
+  text += std::string(LineBlockSize - 1 - text.size(), 'p') + "\r\n";  // CR ends a block, LF opens the next
+  fill(2 * LineBlockSize - 60);
+  text += "\r" + std::string(2 * LineBlockSize - text.size() - 1, ' ') + ":INDEX Cut=c\r\n";  // blanks end a block
+  fill(3 * LineBlockSize + 5000);
+  text += "tail:without break";
+
+  TMemoryHost host;
+  host.AddFile("C:\\f.cnt", text);
+  std::vector<std::pair<std::uint64_t, std::string>> split, searched;
+  TLineReader all(host, "C:\\f.cnt");
+  for (std::string_view line; all.Next(&line);) {
+    const std::string_view stripped = StrippedView(line);
+    if (!stripped.empty() && stripped.front() == ':') split.emplace_back(all.LineStart(), line);
+  }
+  all.Close();
+  TLineReader some(host, "C:\\f.cnt");
+  for (std::string_view line; some.NextStartingWith(':', &line);) searched.emplace_back(some.LineStart(), line);
+  EXPECT_TRUE(all.Ok() && some.Ok());
+  EXPECT_GT(split.size(), 10000u);
+  EXPECT_EQ(searched, split);
+  EXPECT_EQ(text.substr(2 * LineBlockSize - 5, 7), "     :I");  // the cut falls where it should
 }
 
 }  // namespace
