@@ -199,7 +199,7 @@ std::string ResolveForCopy(const std::string& path, TFolderNames& names, struct 
     *looked = TLooked::Missing;
     return plain;
   }
-  const std::string real = folder + "/" + *match;
+  std::string real = folder + "/" + *match;
   if (known && lstat(real.c_str(), info) == 0) *looked = TLooked::Exists;
   return real;
 }
