@@ -17,6 +17,7 @@
 #include <set>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "platform/Host.h"
@@ -43,17 +44,14 @@ std::string FolderOf(const std::string& path) {
   return folder.empty() ? "." : folder;
 }
 
-std::string Join(const std::string& folder, const std::string& name) {
-  return (folder.empty() || folder.back() == '/') ? folder + name : folder + "/" + name;
-}
-
-// The Windows attribute word of the entry at path, whose own name is name.
-std::optional<std::uint32_t> AttributesAt(const std::string& path, const std::string& name) {
+// The Windows attribute word of the entry at path (taken from the folder open as folder,
+// or from the current folder), whose own name is name.
+std::optional<std::uint32_t> AttributesAt(const std::string& path, const std::string& name, int folder = AT_FDCWD) {
   struct stat info {};
-  if (lstat(path.c_str(), &info) != 0) return std::nullopt;
+  if (fstatat(folder, path.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
   std::uint32_t attributes = AttrSystem;
   if (S_ISLNK(info.st_mode)) {
-    if (stat(path.c_str(), &info) == 0) {
+    if (fstatat(folder, path.c_str(), &info, 0) == 0) {
       // A folder link is reported as Windows reports a junction, so no walk follows it.
       if (S_ISDIR(info.st_mode))
         attributes = AttrDirectory | AttrReparsePoint;
@@ -95,15 +93,42 @@ bool SameStamp(const struct stat& a, const struct stat& b) {
          a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
 }
 
+// An open file descriptor, closed with its holder.
+class TDescriptor {
+ public:
+  explicit TDescriptor(int fd = -1) : FFd(fd) {}
+  TDescriptor(TDescriptor&& other) noexcept : FFd(std::exchange(other.FFd, -1)) {}
+  TDescriptor& operator=(TDescriptor&& other) noexcept {
+    std::swap(FFd, other.FFd);
+    return *this;
+  }
+  TDescriptor(const TDescriptor&) = delete;
+  TDescriptor& operator=(const TDescriptor&) = delete;
+  ~TDescriptor() {
+    if (FFd >= 0) close(FFd);
+  }
+  int Get() const { return FFd; }
+
+ private:
+  int FFd;
+};
+
 // The names in the folders copies write into, read once per folder instead of once per
 // file. A folder's names are used while its inode and change times are those seen when
 // they were read or when this process last added a name; and for a millisecond after
 // each look at those times no new look is taken. A change by another process within that
 // millisecond goes unseen, and then a copy writes beside a file whose name differs only
-// in case instead of over it.
+// in case instead of over it, or (when the folder itself was replaced) into the folder
+// that was there.
 class TFolderNames {
  public:
   bool Knows(const std::string& folder) const { return FFolders.count(folder) != 0; }
+
+  // The folder held open, to make files in with the *at calls; AT_FDCWD when it is not.
+  int Handle(const std::string& folder) const {
+    const auto it = FFolders.find(folder);
+    return it == FFolders.end() || it->second.Handle.Get() < 0 ? AT_FDCWD : it->second.Handle.Get();
+  }
 
   // The entry of folder named name, or else equal to it ignoring case (the smallest in
   // byte order if several are); nullopt when there is none, when the folder cannot be
@@ -119,12 +144,18 @@ class TFolderNames {
         return std::nullopt;
       }
       if (it == FFolders.end() || !SameStamp(it->second.Stamp, info)) {
-        TFolder read{info, now, {}, {}};
+        // Held open, so that files are made in it without a walk along its path.
+        TDescriptor handle(open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        struct stat opened {};
+        if (handle.Get() >= 0 && (fstat(handle.Get(), &opened) != 0 || !SameStamp(opened, info)))
+          handle = TDescriptor();
+        TFolder read{info, now, {}, {}, std::move(handle)};
         DIR* dir = opendir(folder.c_str());
         if (dir == nullptr) return std::nullopt;
         while (const dirent* entry = readdir(dir)) Add(read, entry->d_name);
         closedir(dir);
         it = FFolders.insert_or_assign(folder, std::move(read)).first;
+        Trim(folder);
       }
       it->second.LookedAt = now;
     }
@@ -139,7 +170,8 @@ class TFolderNames {
     const auto it = FFolders.find(folder);
     if (it == FFolders.end()) return;
     // Taken at once, so that the folder's times cover this addition and nothing later.
-    if (lstat(folder.c_str(), &it->second.Stamp) != 0) {
+    const int handle = it->second.Handle.Get();
+    if ((handle >= 0 ? fstat(handle, &it->second.Stamp) : lstat(folder.c_str(), &it->second.Stamp)) != 0) {
       FFolders.erase(it);
       return;
     }
@@ -149,13 +181,29 @@ class TFolderNames {
 
  private:
   static constexpr std::chrono::milliseconds TrustFor{1};
+  static constexpr std::size_t KeptFolders = 8;
 
   struct TFolder {
     struct stat Stamp;
     std::chrono::steady_clock::time_point LookedAt;  // when Stamp was last compared or taken
     std::unordered_set<std::string> Exact;
     std::unordered_map<std::string, std::string> Folded;  // folded name -> smallest name
+    TDescriptor Handle;                                   // the folder itself, when it could be opened
   };
+
+  // A copy works in one folder at a time: the names of the folders it has left are let go,
+  // so that memory stays small however many folders it fills.
+  void Trim(const std::string& keep) {
+    while (FFolders.size() > KeptFolders) {
+      auto oldest = FFolders.end();
+      for (auto it = FFolders.begin(); it != FFolders.end(); ++it) {
+        if (it->first != keep && (oldest == FFolders.end() || it->second.LookedAt < oldest->second.LookedAt)) {
+          oldest = it;
+        }
+      }
+      FFolders.erase(oldest);
+    }
+  }
 
   static void Add(TFolder& folder, const std::string& name) {
     folder.Exact.insert(name);
@@ -329,6 +377,17 @@ class THostPosix final : public THost {
     std::vector<TFindEntry> Entries;
     std::size_t Next = 0;
   };
+
+  // Where to make a new entry: a name in a folder held open, or the whole path.
+  struct TPlace {
+    int Folder;
+    std::string Name;
+  };
+  TPlace PlaceOf(const std::string& path, TLooked looked) const {
+    const std::size_t slash = path.rfind('/');
+    const int folder = looked == TLooked::Missing ? FCopyFolders.Handle(path.substr(0, slash)) : AT_FDCWD;
+    return folder == AT_FDCWD ? TPlace{AT_FDCWD, path} : TPlace{folder, path.substr(slash + 1)};
+  }
 
   bool LoadRegistry(const std::string& filePath, TRegistryFile* file);
   int Descriptor(THandle file) const;
@@ -532,15 +591,15 @@ TFind THostPosix::FindFirst(const std::string& pattern, THandle* find, TFindEntr
     while (const dirent* item = readdir(dir)) {
       if (MatchesWildcard(last, item->d_name)) names.emplace_back(item->d_name);
     }
-    closedir(dir);
     std::sort(names.begin(), names.end());
     for (const std::string& name : names) {
       if (name == "." || name == "..") {
         found.Entries.push_back({name, AttrDirectory});
-      } else if (const auto attributes = AttributesAt(Join(realFolder, name), name)) {
+      } else if (const auto attributes = AttributesAt(name, name, dirfd(dir))) {
         found.Entries.push_back({name, *attributes});
       }
     }
+    closedir(dir);
   }
   if (found.Entries.empty()) return TFind::NoMore;
   *entry = found.Entries[0];
@@ -600,8 +659,9 @@ bool THostPosix::CopyFileTo(const std::string& source, const std::string& destin
     return false;
   }
   const mode_t mode = fromInfo.st_mode & 07777;
-  const int out =
-      open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK | (failIfExists ? O_EXCL : 0), mode);
+  const TPlace place = PlaceOf(to, toLooked);
+  const int out = openat(place.Folder, place.Name.c_str(),
+                         O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK | (failIfExists ? O_EXCL : 0), mode);
   if (out < 0) {
     close(in);
     return false;
@@ -622,7 +682,9 @@ bool THostPosix::MakeFolder(const std::string& path) {
   struct stat info {};
   TLooked looked = TLooked::Unknown;
   const std::string real = ResolveForCopy(path, FCopyFolders, &info, &looked);
-  if (real.empty() || mkdir(real.c_str(), 0755) != 0) return false;
+  if (real.empty()) return false;
+  const TPlace place = PlaceOf(real, looked);
+  if (mkdirat(place.Folder, place.Name.c_str(), 0755) != 0) return false;
   if (looked == TLooked::Missing)
     FCopyFolders.Created(real.substr(0, real.rfind('/')), real.substr(real.rfind('/') + 1));
   return true;
