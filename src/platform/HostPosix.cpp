@@ -223,8 +223,13 @@ enum class TLooked { Exists, Missing, Unknown };
 // name is looked up, and when it does not exist exactly its folder is searched ignoring
 // case, as the walk does. Any other path takes the walk. With Exists, *info holds what
 // lstat said.
-std::string ResolveForCopy(const std::string& path, TFolderNames& names, struct stat* info, TLooked* looked) {
-  *looked = TLooked::Unknown;
+// An absolute path split at its last separator, when it has no empty, "." or ".."
+// component; "/" separates.
+struct TPlainPath {
+  std::string Folder;
+  std::string Name;
+};
+std::optional<TPlainPath> SplitPlain(const std::string& path) {
   std::string plain = path;
   std::replace(plain.begin(), plain.end(), '\\', '/');
   const bool simple = plain.size() > 1 && plain[0] == '/' && plain.back() != '/' &&
@@ -232,9 +237,17 @@ std::string ResolveForCopy(const std::string& path, TFolderNames& names, struct 
                       plain.find("/../") == std::string::npos && LastComponent(plain) != "." &&
                       LastComponent(plain) != "..";
   const std::size_t slash = plain.rfind('/');
-  if (!simple || slash == 0) return ResolvePosixPath(path);
-  const std::string folder = plain.substr(0, slash);
-  const std::string name = plain.substr(slash + 1);
+  if (!simple || slash == 0) return std::nullopt;
+  return TPlainPath{plain.substr(0, slash), plain.substr(slash + 1)};
+}
+
+std::string ResolveForCopy(const std::string& path, TFolderNames& names, struct stat* info, TLooked* looked) {
+  *looked = TLooked::Unknown;
+  const std::optional<TPlainPath> split = SplitPlain(path);
+  if (!split) return ResolvePosixPath(path);
+  const std::string& folder = split->Folder;
+  const std::string& name = split->Name;
+  const std::string plain = folder + "/" + name;
   const bool known = names.Knows(folder);
   if (!known && lstat(plain.c_str(), info) == 0) {
     *looked = TLooked::Exists;
@@ -376,7 +389,16 @@ class THostPosix final : public THost {
   struct TOpenFind {
     std::vector<TFindEntry> Entries;
     std::size_t Next = 0;
+    std::string Folder;  // a listed folder, held open so that its files are reached without a walk
+    TDescriptor Handle;
   };
+  // The folder of an open listing, held open; -1 when none lists it.
+  int ListedFolder(const std::string& folder) const {
+    for (const auto& [handle, find] : FFinds) {
+      if (find.Handle.Get() >= 0 && find.Folder == folder) return find.Handle.Get();
+    }
+    return -1;
+  }
 
   // Where to make a new entry: a name in a folder held open, or the whole path.
   struct TPlace {
@@ -599,6 +621,8 @@ TFind THostPosix::FindFirst(const std::string& pattern, THandle* find, TFindEntr
         found.Entries.push_back({name, *attributes});
       }
     }
+    found.Folder = realFolder;
+    found.Handle = TDescriptor(fcntl(dirfd(dir), F_DUPFD_CLOEXEC, 0));
     closedir(dir);
   }
   if (found.Entries.empty()) return TFind::NoMore;
@@ -640,7 +664,19 @@ bool THostPosix::CopyFileTo(const std::string& source, const std::string& destin
   }, toInfo{};
   TLooked fromLooked = TLooked::Unknown;
   TLooked toLooked = TLooked::Unknown;
-  const std::string from = ResolveForCopy(source, FCopyFolders, &fromInfo, &fromLooked);
+  // A file of a folder being listed is reached from the listing's open folder.
+  const std::optional<TPlainPath> split = SplitPlain(source);
+  const int listed = split ? ListedFolder(split->Folder) : -1;
+  std::string from;
+  TPlace fromPlace{AT_FDCWD, {}};
+  if (listed >= 0 && fstatat(listed, split->Name.c_str(), &fromInfo, AT_SYMLINK_NOFOLLOW) == 0) {
+    from = split->Folder + "/" + split->Name;
+    fromLooked = TLooked::Exists;
+    fromPlace = {listed, split->Name};
+  } else {
+    from = ResolveForCopy(source, FCopyFolders, &fromInfo, &fromLooked);
+    fromPlace = {AT_FDCWD, from};
+  }
   const std::string to = ResolveForCopy(destination, FCopyFolders, &toInfo, &toLooked);
   // Decided before any open: opening a device or a FIFO can block or have effects.
   if (from.empty() || to.empty() || !ExistsAt(from, fromLooked, &fromInfo) || !S_ISREG(fromInfo.st_mode)) {
@@ -652,7 +688,7 @@ bool THostPosix::CopyFileTo(const std::string& source, const std::string& destin
     // Copying a file onto itself would truncate it before reading it.
     if (toInfo.st_dev == fromInfo.st_dev && toInfo.st_ino == fromInfo.st_ino) return false;
   }
-  const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  const int in = openat(fromPlace.Folder, fromPlace.Name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (in < 0) return false;
   if (fstat(in, &fromInfo) != 0 || !S_ISREG(fromInfo.st_mode)) {
     close(in);
