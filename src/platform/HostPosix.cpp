@@ -247,7 +247,7 @@ std::string ResolveForCopy(const std::string& path, TFolderNames& names, struct 
   if (!split) return ResolvePosixPath(path);
   const std::string& folder = split->Folder;
   const std::string& name = split->Name;
-  const std::string plain = folder + "/" + name;
+  std::string plain = folder + "/" + name;
   const bool known = names.Knows(folder);
   if (!known && lstat(plain.c_str(), info) == 0) {
     *looked = TLooked::Exists;
