@@ -104,8 +104,7 @@ TEST_F(HelpRegistration, FailedCacheRemovalCountsAndACacheFolderIsLeftAlone) {
 }
 
 // Failures that must leave the file byte for byte as it was, with no temporary left: for
-// the link, and for the index both when it is written in one pass and when the text after
-// the last :INDEX line is too long to hold and a second pass writes it.
+// the link, and for the index, also with a last line longer than the reader's block.
 TEST_F(HelpRegistration, FailedLoadsAndSavesLeaveTheFileAsItWas) {
   using TFault = std::function<void(TMemoryHost&, const std::string&)>;
   const std::pair<const char*, TFault> faults[] = {
