@@ -10,17 +10,15 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <map>
 #include <optional>
 #include <set>
-#include <unordered_map>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
 #include "platform/Host.h"
+#include "platform/PosixCopyPaths.h"
 #include "platform/PosixPaths.h"
 #include "platform/PosixRegistry.h"
 
@@ -77,200 +75,6 @@ bool WriteAll(int fd, const char* data, std::size_t count, std::size_t* written)
     *written += static_cast<std::size_t>(put);
   }
   return true;
-}
-
-std::string FoldedName(const std::string& name) {
-  std::string folded = name;
-  for (char& c : folded) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return folded;
-}
-
-bool SameStamp(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
-         a.st_mtim.tv_nsec == b.st_mtim.tv_nsec && a.st_ctim.tv_sec == b.st_ctim.tv_sec &&
-         a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
-}
-
-// An open file descriptor, closed with its holder.
-class TDescriptor {
- public:
-  explicit TDescriptor(int fd = -1) : FFd(fd) {}
-  TDescriptor(TDescriptor&& other) noexcept : FFd(std::exchange(other.FFd, -1)) {}
-  TDescriptor& operator=(TDescriptor&& other) noexcept {
-    std::swap(FFd, other.FFd);
-    return *this;
-  }
-  TDescriptor(const TDescriptor&) = delete;
-  TDescriptor& operator=(const TDescriptor&) = delete;
-  ~TDescriptor() {
-    if (FFd >= 0) close(FFd);
-  }
-  int Get() const { return FFd; }
-
- private:
-  int FFd;
-};
-
-// The names in the folders copies write into, read once per folder instead of once per
-// file. A folder's names are used while its inode and change times are those seen when
-// they were read or when this process last added a name; and for a millisecond after
-// each look at those times no new look is taken. A change by another process within that
-// millisecond goes unseen, and then a copy writes beside a file whose name differs only
-// in case instead of over it, or (when the folder itself was replaced) into the folder
-// that was there.
-class TFolderNames {
- public:
-  bool Knows(const std::string& folder) const { return FFolders.count(folder) != 0; }
-
-  // The folder held open, to make files in with the *at calls; AT_FDCWD when it is not.
-  int Handle(const std::string& folder) const {
-    const auto it = FFolders.find(folder);
-    return it == FFolders.end() || it->second.Handle.Get() < 0 ? AT_FDCWD : it->second.Handle.Get();
-  }
-
-  // The entry of folder named name, or else equal to it ignoring case (the smallest in
-  // byte order if several are); nullopt when there is none, when the folder cannot be
-  // read, and (with *missing set) when the folder does not exist under exactly its name.
-  std::optional<std::string> Find(const std::string& folder, const std::string& name, bool* missing) {
-    *missing = false;
-    auto it = FFolders.find(folder);
-    const auto now = std::chrono::steady_clock::now();
-    if (it == FFolders.end() || now - it->second.LookedAt > TrustFor) {
-      struct stat info {};
-      if (lstat(folder.c_str(), &info) != 0) {
-        *missing = true;
-        return std::nullopt;
-      }
-      if (it == FFolders.end() || !SameStamp(it->second.Stamp, info)) {
-        // Held open, so that files are made in it without a walk along its path.
-        TDescriptor handle(open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-        struct stat opened {};
-        if (handle.Get() >= 0 && (fstat(handle.Get(), &opened) != 0 || !SameStamp(opened, info)))
-          handle = TDescriptor();
-        TFolder read{info, now, {}, {}, std::move(handle)};
-        DIR* dir = opendir(folder.c_str());
-        if (dir == nullptr) return std::nullopt;
-        while (const dirent* entry = readdir(dir)) Add(read, entry->d_name);
-        closedir(dir);
-        it = FFolders.insert_or_assign(folder, std::move(read)).first;
-        Trim(folder);
-      }
-      it->second.LookedAt = now;
-    }
-    if (it->second.Exact.count(name) != 0) return name;
-    const auto found = it->second.Folded.find(FoldedName(name));
-    if (found == it->second.Folded.end()) return std::nullopt;
-    return found->second;
-  }
-
-  // This process created name in folder.
-  void Created(const std::string& folder, const std::string& name) {
-    const auto it = FFolders.find(folder);
-    if (it == FFolders.end()) return;
-    // Taken at once, so that the folder's times cover this addition and nothing later.
-    const int handle = it->second.Handle.Get();
-    if ((handle >= 0 ? fstat(handle, &it->second.Stamp) : lstat(folder.c_str(), &it->second.Stamp)) != 0) {
-      FFolders.erase(it);
-      return;
-    }
-    it->second.LookedAt = std::chrono::steady_clock::now();
-    Add(it->second, name);
-  }
-
- private:
-  static constexpr std::chrono::milliseconds TrustFor{1};
-  static constexpr std::size_t KeptFolders = 8;
-
-  struct TFolder {
-    struct stat Stamp;
-    std::chrono::steady_clock::time_point LookedAt;  // when Stamp was last compared or taken
-    std::unordered_set<std::string> Exact;
-    std::unordered_map<std::string, std::string> Folded;  // folded name -> smallest name
-    TDescriptor Handle;                                   // the folder itself, when it could be opened
-  };
-
-  // A copy works in one folder at a time: the names of the folders it has left are let go,
-  // so that memory stays small however many folders it fills.
-  void Trim(const std::string& keep) {
-    while (FFolders.size() > KeptFolders) {
-      auto oldest = FFolders.end();
-      for (auto it = FFolders.begin(); it != FFolders.end(); ++it) {
-        if (it->first != keep && (oldest == FFolders.end() || it->second.LookedAt < oldest->second.LookedAt)) {
-          oldest = it;
-        }
-      }
-      FFolders.erase(oldest);
-    }
-  }
-
-  static void Add(TFolder& folder, const std::string& name) {
-    folder.Exact.insert(name);
-    auto [it, added] = folder.Folded.try_emplace(FoldedName(name), name);
-    if (!added && name < it->second) it->second = name;
-  }
-
-  std::unordered_map<std::string, TFolder> FFolders;
-};
-
-// What a copy knows of a path after resolving it.
-enum class TLooked { Exists, Missing, Unknown };
-
-// ResolvePosixPath's answer with one or two look-ups instead of one per component, for the
-// paths a folder copy lists, creates and copies: an absolute path whose folder exists
-// under exactly its name. In a folder whose names are known they answer; elsewhere the
-// name is looked up, and when it does not exist exactly its folder is searched ignoring
-// case, as the walk does. Any other path takes the walk. With Exists, *info holds what
-// lstat said.
-// An absolute path split at its last separator, when it has no empty, "." or ".."
-// component; "/" separates.
-struct TPlainPath {
-  std::string Folder;
-  std::string Name;
-};
-std::optional<TPlainPath> SplitPlain(const std::string& path) {
-  std::string plain = path;
-  std::replace(plain.begin(), plain.end(), '\\', '/');
-  const bool simple = plain.size() > 1 && plain[0] == '/' && plain.back() != '/' &&
-                      plain.find("//") == std::string::npos && plain.find("/./") == std::string::npos &&
-                      plain.find("/../") == std::string::npos && LastComponent(plain) != "." &&
-                      LastComponent(plain) != "..";
-  const std::size_t slash = plain.rfind('/');
-  if (!simple || slash == 0) return std::nullopt;
-  return TPlainPath{plain.substr(0, slash), plain.substr(slash + 1)};
-}
-
-std::string ResolveForCopy(const std::string& path, TFolderNames& names, struct stat* info, TLooked* looked) {
-  *looked = TLooked::Unknown;
-  const std::optional<TPlainPath> split = SplitPlain(path);
-  if (!split) return ResolvePosixPath(path);
-  const std::string& folder = split->Folder;
-  const std::string& name = split->Name;
-  std::string plain = folder + "/" + name;
-  const bool known = names.Knows(folder);
-  if (!known && lstat(plain.c_str(), info) == 0) {
-    *looked = TLooked::Exists;
-    return plain;
-  }
-  bool missing = false;
-  const std::optional<std::string> match = names.Find(folder, name, &missing);
-  if (missing) return ResolvePosixPath(path);
-  if (!match) {
-    *looked = TLooked::Missing;
-    return plain;
-  }
-  std::string real = folder + "/" + *match;
-  if (known && lstat(real.c_str(), info) == 0) *looked = TLooked::Exists;
-  return real;
-}
-
-// Whether path exists (following a link), with *info filled; no look-up when the
-// resolution already knows.
-bool ExistsAt(const std::string& path, TLooked looked, struct stat* info) {
-  if (looked == TLooked::Missing) return false;
-  if (looked == TLooked::Exists && !S_ISLNK(info->st_mode)) return true;
-  return stat(path.c_str(), info) == 0;
 }
 
 mode_t CreationMask() {
