@@ -41,7 +41,9 @@ class TFileGuard {
 // whole: memory grows only with the longest line.
 class TLineReader {
  public:
-  TLineReader(THost& host, const std::string& path) : FHost(host) {
+  // blockSize: the bytes read at a time (tests use small blocks to reach every block end).
+  TLineReader(THost& host, const std::string& path, std::size_t blockSize = LineBlockSize)
+      : FHost(host), FBlockSize(blockSize) {
     if (!host.FileOpen(path, TFileAccess::Read, TFileShare::None, TFileCreate::OpenExisting, &FFile)) {
       FFile = 0;
       return;
@@ -156,7 +158,7 @@ class TLineReader {
 
   bool Refill() {
     if (!FOk || FFile == 0 || FLeft == 0) return false;
-    if (FBlock.empty()) FBlock.resize(LineBlockSize);
+    if (FBlock.empty()) FBlock.resize(FBlockSize);
     const std::size_t want = FLeft < FBlock.size() ? static_cast<std::size_t>(FLeft) : FBlock.size();
     std::size_t got = 0;
     FBlockStart = FSize - FLeft;
@@ -186,6 +188,7 @@ class TLineReader {
   static constexpr std::size_t Unknown = static_cast<std::size_t>(-1);
 
   THost& FHost;
+  const std::size_t FBlockSize;
   THandle FFile = 0;
   bool FOk = false;
   std::uint64_t FSize = 0;
