@@ -30,6 +30,12 @@ std::optional<std::string> FindIgnoringCase(const std::string& folder, const std
 
 }  // namespace
 
+std::string FoldedName(const std::string& name) {
+  std::string folded = name;
+  for (char& c : folded) c = FoldAscii(c);
+  return folded;
+}
+
 bool EqualIgnoringCase(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
