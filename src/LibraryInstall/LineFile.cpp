@@ -1,5 +1,6 @@
 #include "LibraryInstall/LineFile.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "Base/Text.h"
@@ -57,17 +58,23 @@ void TLineList::SetText(std::string text) {
   FLines.clear();
   FOwned.clear();
   FText = std::move(text);
-  const char* const begin = FText.data();
-  const std::size_t size = FText.size();
+  const std::string_view all(FText);
+  // The next CR and the next LF are each searched for with the library's fast search, and
+  // searched again only once passed.
+  std::size_t nextCr = all.find(CR);
+  std::size_t nextLf = all.find(LF);
   std::size_t start = 0;
-  for (std::size_t i = 0; i < size; ++i) {
-    const char c = begin[i];
-    if (c != CR && c != LF) continue;
-    FLines.emplace_back(begin + start, i - start);
-    if (c == CR && i + 1 < size && begin[i + 1] == LF) ++i;
-    start = i + 1;
+  while (start < all.size()) {
+    if (nextCr < start) nextCr = all.find(CR, start);
+    if (nextLf < start) nextLf = all.find(LF, start);
+    const std::size_t end = std::min(nextCr, nextLf);
+    if (end == std::string_view::npos) {
+      FLines.push_back(all.substr(start));
+      break;
+    }
+    FLines.push_back(all.substr(start, end - start));
+    start = end + (all[end] == CR && end + 1 < all.size() && all[end + 1] == LF ? 2 : 1);
   }
-  if (start < size) FLines.emplace_back(begin + start, size - start);
 }
 
 void TLineList::StripLine(std::size_t i) { FLines[i] = StrippedView(FLines[i]); }
