@@ -176,9 +176,10 @@ TEST_P(HostContract, RegistryKeysAreOpenedNeverMadeAndValuesIgnoreCase) {
   ASSERT_TRUE(Host().RegOpen(TRootKey::CurrentUser, "Software\\Vendor\\App\\Palette", TRegAccess::Write, &key));
   EXPECT_TRUE(Host().RegSet(key, "Page One", "TA;TB;"));
   EXPECT_TRUE(Host().RegSet(key, "", "default \"quoted\" \\ slash"));
+  std::string data;
+  EXPECT_EQ(Host().RegQuery(key, "Page One", &data), TRegRead::Failed);  // opened for writing only
   Host().RegClose(key);
   ASSERT_TRUE(Host().RegOpen(TRootKey::CurrentUser, "software\\vendor\\app\\palette", TRegAccess::Read, &key));
-  std::string data;
   EXPECT_EQ(Host().RegQuery(key, "PAGE ONE", &data), TRegRead::Found);
   EXPECT_EQ(data, "TA;TB;");
   EXPECT_EQ(Host().RegQuery(key, "", &data), TRegRead::Found);
