@@ -2,7 +2,6 @@
 # installer's own reader and helpers (ferrowind_core), so the two cannot disagree; the
 # program adds the system host for reading the file and listing folders.
 add_library(ferrowind_check STATIC
-  src/Check/BytesHost.cpp
   src/Check/CheckDisk.cpp
   src/Check/ConfigCheck.cpp
   src/Check/Report.cpp

@@ -1,10 +1,12 @@
 // Setup.cfg bytes through the reader, checked against a plain model of the line rules:
 // lines end at CR (one LF after it is skipped), byte 26 ends the text, the last line read
 // is never acted on, keywords match ignoring case, values are stripped and at most 1000
-// bytes. The last input byte picks one host call to fail; the directives read then must
-// be a prefix of the clean run's.
+// bytes. Text already in memory (the checker's way) reads as the file does. The last input
+// byte picks one host call to fail; the directives read then must be a prefix of the clean
+// run's.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -102,6 +104,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::vector<TDirective> model = Model(text);
   Require(clean.size() == model.size(), "directive count as the line rules give");
   for (std::size_t i = 0; i < clean.size(); ++i) Require(Same(clean[i], model[i]), "directive as the line rules give");
+
+  TConfigReader loaded(text);
+  std::size_t count = 0;
+  for (TDirective d = loaded.ReadDirective(); d.Kind != dkEnd; d = loaded.ReadDirective(), ++count)
+    Require(count < clean.size() && Same(d, clean[count]), "text in memory reads as the file does");
+  Require(count == clean.size(), "text in memory gives as many directives as the file");
+  const std::size_t mark = text.find('\x1a');
+  Require(loaded.EndedByMark() == (mark != std::string::npos), "a byte 26 is seen");
+  Require(loaded.TextEnd() == std::min(mark, text.size()), "the text ends at the first byte 26");
 
   if (failCall != 0) {
     const std::vector<TDirective> faulted = Read(text, failCall, &opened);

@@ -12,9 +12,9 @@
 #include <string_view>
 #include <vector>
 
+#include "Base/Text.h"
 #include "FuzzCheck.h"
 #include "Setup/InstallRun.h"
-#include "Setup/TextHelpers.h"
 #include "platform/MemoryHost.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "Setup/TextHelpers.h"
+#include "Base/Text.h"
 
 namespace Ferrowind {
 
@@ -28,26 +28,24 @@ bool ReadWholeFile(THost& host, const std::string& path, std::string* bytes) {
   return ok;
 }
 
-std::string FolderOf(const std::string& path) {
-  const std::size_t cut = path.find_last_of("\\/:");
-  return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-}
-
 TFolderLister HostFolderLister(THost& host, const std::string& configFolder) {
-  return [&host, configFolder](const std::string& name) -> std::optional<std::vector<TFindEntry>> {
+  return [&host, configFolder](const std::string& name, std::vector<TFindEntry>* entries) {
+    entries->clear();
     std::string folder = configFolder + name;
     if (folder.empty()) folder = ".";
     std::uint32_t attributes = 0;
-    if (!host.GetAttributes(folder, &attributes) || (attributes & AttrDirectory) == 0) return std::nullopt;
-    std::vector<TFindEntry> entries;
+    if (!host.GetAttributes(folder, &attributes) || (attributes & AttrDirectory) == 0) return TListing::Missing;
     THandle find = 0;
     TFindEntry entry;
-    if (host.FindFirst(WithBackslash(folder) + "*.*", &find, &entry) != TFind::Entry) return entries;
+    TFind step = host.FindFirst(WithBackslash(folder) + "*.*", &find, &entry);
+    if (step == TFind::Failed) return TListing::Failed;
+    if (step == TFind::NoMore) return TListing::Listed;
     do {
-      entries.push_back(entry);
-    } while (host.FindNext(find, &entry) == TFind::Entry);
+      entries->push_back(entry);
+    } while ((step = host.FindNext(find, &entry)) == TFind::Entry);
     host.FindClose(find);
-    return entries;
+    if (step == TFind::Failed) entries->clear();
+    return step == TFind::Failed ? TListing::Failed : TListing::Listed;
   };
 }
 

@@ -13,13 +13,9 @@ namespace Ferrowind {
 // never created). False when it cannot be opened or read; *bytes is empty then.
 bool ReadWholeFile(THost& host, const std::string& path, std::string* bytes);
 
-// The folder that holds the file at path: the path cut after its last "\", "/" or ":";
-// empty for a bare name.
-std::string FolderOf(const std::string& path);
-
-// A lister that looks up folders relative to configFolder: nullopt when the name is not a
-// folder there, otherwise every entry an enumeration of it delivers. The host must outlive
-// the lister.
+// A lister that looks up folders relative to configFolder: Missing when the name is not a
+// folder there, Failed when its enumeration fails at the start or part-way, otherwise
+// every entry the enumeration delivers. The host must outlive the lister.
 TFolderLister HostFolderLister(THost& host, const std::string& configFolder);
 
 }  // namespace Ferrowind

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "Base/Text.h"
 #include "Check/CheckDisk.h"
 #include "Check/ConfigCheck.h"
 #include "Check/Report.h"

@@ -4,10 +4,9 @@
 #include <climits>
 #include <cstdint>
 
-#include "Check/BytesHost.h"
+#include "Base/Text.h"
 #include "LibraryInstall/ComponentInstall.h"
 #include "Setup/FileDeploy.h"
-#include "Setup/TextHelpers.h"
 
 namespace Ferrowind {
 
@@ -64,45 +63,36 @@ std::vector<std::string> EditorLines(std::string_view s) {
   return lines;
 }
 
-// The reader's line rules over the raw bytes: lines end at CR, one LF after a CR is
-// skipped, the first byte 26 ends the text.
-TScan ScanLines(const std::string& bytes) {
+// The lines as the installer's reader splits them, each cut into the editor lines (CR LF,
+// CR or LF) it spans; then the editor lines after the byte 26 that ends the text.
+TScan LinesAsRead(const std::string& bytes) {
   TScan scan;
-  const std::size_t mark = bytes.find(EndOfTextMark);
-  scan.HasMark = mark != std::string::npos;
-  const std::size_t textEnd = scan.HasMark ? mark : bytes.size();
+  TConfigReader reader(bytes);
   int number = 1;
-  std::size_t pos = 0;
   bool endedByBreak = true;
-  while (pos < textEnd) {
-    std::size_t cr = bytes.find(CR, pos);
-    if (cr == std::string::npos || cr > textEnd) cr = textEnd;
+  TReadLine read;
+  while (reader.ReadLine(&read)) {
     TReaderLine line;
-    line.Text = bytes.substr(pos, cr - pos);
+    line.Text = read.Text;
     line.Fragments = SplitAt(line.Text, LF);
     line.FirstNumber = number;
-    if (cr < textEnd) {
+    endedByBreak = read.EndedByCR;
+    if (endedByBreak) {
       scan.AnyCr = true;
-      pos = cr + 1;
-      if (pos < textEnd && bytes[pos] == LF) ++pos;
-      endedByBreak = true;
-    } else {
-      pos = textEnd;
-      endedByBreak = false;
+    } else if (!reader.EndedByMark() && line.Fragments.size() > 1 && line.Fragments.back().empty()) {
       // An LF at the very end of the file opens no further editor line; before a byte 26
       // it does, and that line holds the byte 26.
-      if (!scan.HasMark && line.Fragments.size() > 1 && line.Fragments.back().empty()) {
-        line.Fragments.pop_back();
-      }
+      line.Fragments.pop_back();
     }
     number += static_cast<int>(line.Fragments.size()) - 1;
     if (endedByBreak) ++number;
     scan.Lines.push_back(std::move(line));
   }
+  scan.HasMark = reader.EndedByMark();
   if (scan.HasMark) {
     scan.MarkNumber = number;
     scan.MarkStartsLine = endedByBreak;
-    scan.Tail = EditorLines(std::string_view(bytes).substr(mark + 1));
+    scan.Tail = EditorLines(std::string_view(bytes).substr(static_cast<std::size_t>(reader.TextEnd()) + 1));
   }
   return scan;
 }
@@ -148,13 +138,12 @@ std::string Described(const TDirective& d) {
 class TChecker {
  public:
   TChecker(const std::string& bytes, const TFolderLister& listFolder)
-      : FBytes(bytes), FListFolder(listFolder), FScan(ScanLines(bytes)) {}
+      : FListFolder(listFolder), FScan(LinesAsRead(bytes)) {}
 
   TCheckResult Run() {
     ReportLines();
     CheckLineRules();
     Dispatch();
-    CrossCheckWithReader();
     std::stable_sort(FResult.Findings.begin(), FResult.Findings.end(),
                      [](const TFinding& a, const TFinding& b) { return SortKey(a) < SortKey(b); });
     return std::move(FResult);
@@ -180,7 +169,6 @@ class TChecker {
         first.Fate = TLineFate::LastLine;
       } else {
         first.Fate = directive.Kind == dkNone ? TLineFate::PassedOver : TLineFate::ActedOn;
-        FResult.ScannedDirectives.push_back(directive);
         FActed.push_back(FResult.Lines.size());
       }
       FResult.Lines.push_back(first);
@@ -379,22 +367,19 @@ class TChecker {
   }
 
   void Language(TLineReport& line) {
-    FIdeName = TextBefore(line.Value, ' ');
-    FVersion = ParseVersion(TextAfter(line.Value, ' '));
-    FIsDelphi = ToUpperAscii(FIdeName) == "DELPHI";
-    FBaseKey = IdeBaseKey(FIdeName, FVersion);
+    FIde = ParseLanguage(line.Value);
     FHasTarget = true;
     FLanguageLine = line.Number;
     FHelpLayoutReported = false;
-    const std::string ide = FIdeName + " " + DecimalText(FVersion);
-    line.Action = "HKEY_LOCAL_MACHINE\\" + VisibleText(FBaseKey) + "  RootDir  (asks to install " +
+    const std::string ide = FIde.Shown();
+    line.Action = "HKEY_LOCAL_MACHINE\\" + VisibleText(FIde.BaseKey) + "  RootDir  (asks to install " +
                   VisibleText(FTitle) + " for " + VisibleText(ide) + ")";
-    if (FVersion == 0) {
+    if (FIde.Version == 0) {
       Add(line.Number, TSeverity::Error,
           "the version in " + Quoted(line.Value) +
               " reads as 0 (it must be a whole number after the first blank, as in \"Delphi 3\"): the "
               "installer asks for " +
-              Quoted(ide) + " and looks under HKEY_LOCAL_MACHINE\\" + VisibleText(FBaseKey));
+              Quoted(ide) + " and looks under HKEY_LOCAL_MACHINE\\" + VisibleText(FIde.BaseKey));
     }
   }
 
@@ -402,8 +387,8 @@ class TChecker {
     const std::string& value = line.Value;
     switch (line.Kind) {
       case dkPackageFile:
-        line.Action = "HKEY_CURRENT_USER\\" + VisibleText(FBaseKey) + "\\Known Packages  " + RootDirShown + "\\Lib\\" +
-                      VisibleText(value) + " = " + Quoted(FTitle);
+        line.Action = "HKEY_CURRENT_USER\\" + VisibleText(FIde.BaseKey) + "\\Known Packages  " + RootDirShown +
+                      "\\Lib\\" + VisibleText(value) + " = " + Quoted(FTitle);
         if (FTitle.empty()) {
           Add(line.Number, TSeverity::Warning,
               "no PACKAGE title is set before this PACKAGEFILE: the package is registered with an empty "
@@ -422,7 +407,7 @@ class TChecker {
           line.Action = "nothing: no component name";
           break;
         }
-        line.Action = "HKEY_CURRENT_USER\\" + VisibleText(FBaseKey) + "\\Palette  " +
+        line.Action = "HKEY_CURRENT_USER\\" + VisibleText(FIde.BaseKey) + "\\Palette  " +
                       (page.empty() ? std::string("(unnamed value)") : Quoted(page)) + " += " + VisibleText(component) +
                       ";";
         if (page.empty()) {
@@ -444,15 +429,15 @@ class TChecker {
   }
 
   void HelpFile(TLineReport& line) {
-    const std::string ide = VisibleText(FIdeName + " " + DecimalText(FVersion));
+    const std::string ide = VisibleText(FIde.Shown());
     if (line.Value.empty()) {
       line.Action = "nothing: no help file named (NO Help installed)";
       return;
     }
-    const THelpFiles files = HelpFilesFor("", FIsDelphi, FVersion);
+    const THelpFiles files = HelpFilesFor("", FIde.IsDelphi, FIde.Version);
     if (files.Configuration.empty()) {
       line.Action = "nothing: " + ide + " has no help layout (NO Help installed)";
-      if (FVersion != 0 && !FHelpLayoutReported) {
+      if (FIde.Version != 0 && !FHelpLayoutReported) {
         FHelpLayoutReported = true;
         Add(FLanguageLine, TSeverity::Error,
             ide + " has no help layout, so the HELPFILE on line " + std::to_string(line.Number) +
@@ -477,17 +462,25 @@ class TChecker {
   void CheckCopySource(const TLineReport& line) {
     const std::string folder =
         VisibleText(line.Value.empty() ? std::string("(the installer's own folder)") : line.Value);
-    const std::optional<std::vector<TFindEntry>> entries = FListFolder(line.Value);
-    if (!entries) {
+    std::vector<TFindEntry> entries;
+    const TListing listing = FListFolder(line.Value, &entries);
+    if (listing == TListing::Failed) {
+      FCopyAction = "nothing known: folder " + folder + " could not be listed";
+      Add(line.Number, TSeverity::Error,
+          "COPYDIR folder " + Quoted(folder) +
+              " could not be listed: the installer's copy would fail the same way (NO files copied)");
+      return;
+    }
+    if (listing == TListing::Missing) {
       FCopyAction = "nothing: no folder " + folder + " beside the installer";
       Add(line.Number, TSeverity::Error,
           "COPYDIR folder " + Quoted(folder) + " does not exist beside the configuration file");
       return;
     }
-    const std::vector<std::string> copied = CopiedSubfolders(*entries);
+    const std::vector<std::string> copied = CopiedSubfolders(entries);
     std::vector<std::string> passedOver;
     bool filesOnly = false;
-    for (const TFindEntry& entry : *entries) {
+    for (const TFindEntry& entry : entries) {
       if (entry.Name == "." || entry.Name == "..") continue;
       if ((entry.Attributes & AttrDirectory) == 0) {
         filesOnly = true;
@@ -528,25 +521,6 @@ class TChecker {
     }
   }
 
-  void CrossCheckWithReader() {
-    TBytesHost host(FBytes);
-    TConfigReader reader(host);
-    if (reader.Open("Setup.cfg")) {
-      for (TDirective d = reader.ReadDirective(); d.Kind != dkEnd; d = reader.ReadDirective()) {
-        FResult.ReaderDirectives.push_back(std::move(d));
-      }
-    }
-    const auto& read = FResult.ReaderDirectives;
-    const auto& scanned = FResult.ScannedDirectives;
-    if (!std::equal(read.begin(), read.end(), scanned.begin(), scanned.end(), SameDirective)) {
-      Add(0, TSeverity::Error,
-          "this checker's reading of the lines disagrees with the installer's reader (" + std::to_string(read.size()) +
-              " directives against " + std::to_string(scanned.size()) +
-              "); the report above cannot be trusted for this file");
-    }
-  }
-
-  const std::string& FBytes;
   const TFolderLister& FListFolder;
   TScan FScan;
   TCheckResult FResult;
@@ -555,10 +529,7 @@ class TChecker {
   // The run's state as the dispatch goes.
   std::string FTitle;
   bool FHasTarget = false;
-  std::string FIdeName;
-  std::int32_t FVersion = 0;
-  bool FIsDelphi = false;
-  std::string FBaseKey;
+  TIdeLanguage FIde;
   int FLanguageLine = 0;
   bool FHelpLayoutReported = false;
   int FLastPackageFile = 0;

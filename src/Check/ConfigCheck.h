@@ -1,12 +1,11 @@
 // The checker's analysis of a Setup.cfg: for every line of the file, what the installer's
-// reader makes of it and what a run will do with it, and the findings (errors and warnings)
-// for the traps of the line and end rules, the keywords, the order of the directives and
+// own reader makes of it and what a run will do with it, and the findings (errors and
+// warnings) for the traps of the line and end rules, the keywords, the order of the directives and
 // the folders COPYDIR needs. A pure function of the file's bytes; folders are seen only
 // through the lister it is given, so nothing else on disk is read.
 #pragma once
 
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,19 +47,15 @@ struct TFinding {
 struct TCheckResult {
   std::vector<TLineReport> Lines;
   std::vector<TFinding> Findings;  // ordered by line; whole-file findings last
-  // The directives the installer's reader handed out, and those the line scan says are
-  // acted on. They are equal unless the scan and the reader disagree, which is reported
-  // as an error.
-  std::vector<TDirective> ReaderDirectives;
-  std::vector<TDirective> ScannedDirectives;
 
   bool HasErrors() const;
 };
 
-// The entries an enumeration of folder (a path relative to the configuration file's folder,
-// "\" separators, possibly empty) delivers, "." and ".." included; nullopt when there is no
-// such folder.
-using TFolderLister = std::function<std::optional<std::vector<TFindEntry>>(const std::string& folder)>;
+enum class TListing { Listed, Missing, Failed };
+// Puts in *entries what an enumeration of folder (a path relative to the configuration
+// file's folder, "\" separators, possibly empty) delivers, "." and ".." included. Missing
+// when there is no such folder; Failed when it could not be listed whole.
+using TFolderLister = std::function<TListing(const std::string& folder, std::vector<TFindEntry>* entries)>;
 
 TCheckResult CheckConfig(const std::string& bytes, const TFolderLister& listFolder);
 

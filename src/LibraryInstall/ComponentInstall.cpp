@@ -1,22 +1,24 @@
 #include "LibraryInstall/ComponentInstall.h"
 
-#include "Setup/TextHelpers.h"
+#include "Base/Text.h"
 
 namespace Ferrowind {
 
-std::string IdeBaseKey(const std::string& ideName, std::int32_t version) {
-  return "SOFTWARE\\Borland\\" + ideName + "\\" + DecimalText(version) + ".0";
+TIdeLanguage IdeLanguage(const std::string& name, std::int32_t version) {
+  return {name, version, "SOFTWARE\\Borland\\" + name + "\\" + DecimalText(version) + ".0",
+          EqualIgnoringCase(name, "DELPHI")};
 }
 
-TComponentInstall::TComponentInstall(THost& host, const std::string& ideName, std::int32_t version)
-    : FHost(host),
-      FBaseKey(IdeBaseKey(ideName, version)),
-      FIsDelphi(ToUpperAscii(ideName) == "DELPHI"),
-      FIdeName(ideName),
-      FVersion(version) {
-  FRootDir = ReadRegString(TRootKey::LocalMachine, FBaseKey, "RootDir");
+TIdeLanguage ParseLanguage(std::string_view value) {
+  return IdeLanguage(TextBefore(value, ' '), ParseVersion(TextAfter(value, ' ')));
+}
+
+std::string TIdeLanguage::Shown() const { return Name + " " + DecimalText(Version); }
+
+TComponentInstall::TComponentInstall(THost& host, const TIdeLanguage& language) : FHost(host), FLanguage(language) {
+  FRootDir = ReadRegString(TRootKey::LocalMachine, FLanguage.BaseKey, "RootDir");
   FRootFound = !FRootDir.empty();
-  FEdition = ReadRegString(TRootKey::LocalMachine, FBaseKey, FIsDelphi ? "Version" : "SKU");
+  FEdition = ReadRegString(TRootKey::LocalMachine, FLanguage.BaseKey, FLanguage.IsDelphi ? "Version" : "SKU");
 }
 
 TRegRead TComponentInstall::ReadRegValue(TRootKey root, const std::string& key, const std::string& name,
@@ -25,7 +27,7 @@ TRegRead TComponentInstall::ReadRegValue(TRootKey root, const std::string& key, 
   THandle handle = 0;
   // A key that cannot be opened cannot be written either; for a caller that would write,
   // it is a failed read, not an empty value.
-  if (!FHost.RegOpen(root, key, KeyReadAccess, &handle)) return TRegRead::Failed;
+  if (!FHost.RegOpen(root, key, TRegAccess::Read, &handle)) return TRegRead::Failed;
   const TRegRead outcome = FHost.RegQuery(handle, name, data);
   FHost.RegClose(handle);
   if (outcome != TRegRead::Found) data->clear();
@@ -45,7 +47,7 @@ bool TComponentInstall::WriteRegString(TRootKey root, const std::string& key, co
   THandle handle = 0;
   // A key that is missing is not created: the IDE makes its own keys on first start, and
   // nothing registered here would be seen before that.
-  if (!FHost.RegOpen(root, key, KeyWriteAccess, &handle)) return false;
+  if (!FHost.RegOpen(root, key, TRegAccess::Write, &handle)) return false;
   const bool ok = FHost.RegSet(handle, name, data);
   FHost.RegClose(handle);
   return ok;

@@ -5,17 +5,33 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
+#include <string_view>
 
 #include "platform/Host.h"
 
 namespace Ferrowind {
 
+// The IDE a LANGUAGE value names: "Delphi 3" is the IDE Delphi at version 3, found under
+// SOFTWARE\Borland\Delphi\3.0. The run, the target and the checker all read it here.
+struct TIdeLanguage {
+  std::string Name;
+  std::int32_t Version = 0;
+  std::string BaseKey;        // relative to a root key
+  bool IsDelphi = false;      // the name is "Delphi" in any case
+  std::string Shown() const;  // "Delphi 3", as the prompt names it
+};
+TIdeLanguage IdeLanguage(const std::string& name, std::int32_t version);
+// The name before the value's first blank, the version after it; version 0 for anything
+// that is not a whole number.
+TIdeLanguage ParseLanguage(std::string_view value);
+
 class TComponentInstall {
  public:
   // Looks up the IDE's root folder and edition. Never fails: a missing IDE shows only as
   // an empty FRootDir.
-  TComponentInstall(THost& host, const std::string& ideName, std::int32_t version);
+  TComponentInstall(THost& host, const TIdeLanguage& language);
+  TComponentInstall(THost& host, const std::string& ideName, std::int32_t version)
+      : TComponentInstall(host, IdeLanguage(ideName, version)) {}
 
   // The value's data of any length, up to its first zero byte; empty when the key or the
   // value is missing or cannot be read. The value's type is not looked at.
@@ -45,22 +61,19 @@ class TComponentInstall {
   // loaded or saved; the file is then exactly as it was.
   bool AddHelpIndex(const std::string& path, const std::string& help, const std::string& title);
 
-  const std::string& BaseKey() const { return FBaseKey; }
+  const std::string& BaseKey() const { return FLanguage.BaseKey; }
   const std::string& RootDir() const { return FRootDir; }
-  bool IsDelphi() const { return FIsDelphi; }
-  std::int32_t Version() const { return FVersion; }
+  bool IsDelphi() const { return FLanguage.IsDelphi; }
+  std::int32_t Version() const { return FLanguage.Version; }
 
  private:
   // ReadRegString's read, telling a missing value from a failed read.
   TRegRead ReadRegValue(TRootKey root, const std::string& key, const std::string& name, std::string* data);
 
   THost& FHost;
-  std::string FBaseKey;
+  TIdeLanguage FLanguage;
   std::string FRootDir;
   std::string FEdition;
-  bool FIsDelphi;
-  std::string FIdeName;
-  std::int32_t FVersion;
   bool FRootFound;
 };
 
@@ -72,8 +85,5 @@ struct THelpFiles {
   std::string IndexCache;
 };
 THelpFiles HelpFilesFor(const std::string& rootDir, bool isDelphi, std::int32_t version);
-
-// The registry key of an IDE version, relative to a root key.
-std::string IdeBaseKey(const std::string& ideName, std::int32_t version);
 
 }  // namespace Ferrowind

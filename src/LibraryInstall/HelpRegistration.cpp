@@ -1,46 +1,11 @@
-#include <algorithm>
-#include <cstdint>
-#include <cstring>
-#include <vector>
-
+#include "Base/Text.h"
 #include "LibraryInstall/ComponentInstall.h"
 #include "LibraryInstall/LineFile.h"
-#include "LibraryInstall/LineStream.h"
-#include "Setup/TextHelpers.h"
 
 namespace Ferrowind {
 
 namespace {
-bool StartsWithIgnoringCase(std::string_view s, std::string_view upperPrefix) {
-  return s.size() >= upperPrefix.size() && EqualsUpperAscii(s.substr(0, upperPrefix.size()), upperPrefix);
-}
-
 constexpr std::string_view IndexPrefix = ":INDEX ";
-
-// What a contents file holds for AddHelpIndex: where the last :INDEX line begins in the
-// file (-1 for none; 0 is the first line) and whether an :INDEX line names the help file
-// already.
-struct TIndexScan {
-  std::int64_t Last = -1;
-  bool Found = false;
-};
-
-bool IsIndexLine(std::string_view stripped) { return StartsWithIgnoringCase(stripped, IndexPrefix); }
-
-// A substring test ignoring case: help Widgets counts as present in a line naming Widgets2.
-bool NamesHelp(std::string_view stripped, std::string_view upperSuffix) {
-  if (upperSuffix.empty() || upperSuffix.size() > stripped.size()) return false;
-  for (std::size_t at = 0; at + upperSuffix.size() <= stripped.size(); ++at) {
-    if (EqualsUpperAscii(stripped.substr(at, upperSuffix.size()), upperSuffix)) return true;
-  }
-  return false;
-}
-
-void ScanLine(TIndexScan& scan, std::uint64_t start, std::string_view stripped, std::string_view upperSuffix) {
-  if (!IsIndexLine(stripped)) return;
-  scan.Last = static_cast<std::int64_t>(start);
-  if (NamesHelp(stripped, upperSuffix)) scan.Found = true;
-}
 
 // Whether path names a file (a folder of that name does not count), or the look failed.
 TFind FindFile(THost& host, const std::string& path) {
@@ -66,7 +31,7 @@ THelpFiles HelpFilesFor(const std::string& rootDir, bool isDelphi, std::int32_t 
 
 bool TComponentInstall::InstallHelp(const std::string& help, const std::string& title) {
   if (help.empty()) return false;
-  const THelpFiles files = HelpFilesFor(FRootDir, FIsDelphi, FVersion);
+  const THelpFiles files = HelpFilesFor(FRootDir, FLanguage.IsDelphi, FLanguage.Version);
   if (files.Configuration.empty()) return false;
   bool ok = AddHelpLink(files.Configuration, help);
   // The contents entry is a convenience; help works without it, so it decides nothing.
@@ -86,13 +51,12 @@ bool TComponentInstall::InstallHelp(const std::string& help, const std::string& 
 bool TComponentInstall::AddHelpLink(const std::string& path, const std::string& help) {
   try {
     const std::string link = ":LINK " + help;
-    const std::string upperLink = ToUpperAscii(link);
     TLineList lines;
     LoadLines(FHost, path, lines);
     bool found = false;
     for (std::size_t i = 0; i < lines.Count(); ++i) {
       lines.StripLine(i);
-      if (EqualsUpperAscii(lines.Line(i), upperLink)) found = true;
+      if (EqualIgnoringCase(lines.Line(i), link)) found = true;
     }
     if (found) return true;
     lines.DropTrailingEmpty();
@@ -105,67 +69,25 @@ bool TComponentInstall::AddHelpLink(const std::string& path, const std::string& 
   }
 }
 
-// Streams the file twice with a small buffer instead of loading it: a first pass finds the
-// :INDEX lines, passing over all others without splitting them, and only when a line is to
-// be inserted a second pass writes the edited lines to a temporary file that then takes the
-// file's place, as SaveLines does. The second pass must see the same size and insertion
-// point, or the file changed meanwhile and nothing is replaced.
 bool TComponentInstall::AddHelpIndex(const std::string& path, const std::string& help, const std::string& title) {
   try {
-    const std::string upperSuffix = ToUpperAscii("=" + help);
-    TIndexScan first;
-    std::uint64_t size = 0;
-    {
-      TLineReader reader(FHost, path);
-      if (!reader.Ok()) return false;
-      std::string_view line;
-      while (reader.NextStartingWith(':', &line)) ScanLine(first, reader.LineStart(), StrippedView(line), upperSuffix);
-      if (!reader.Ok()) return false;
-      size = reader.Size();
+    const std::string suffix = "=" + help;
+    TLineList lines;
+    LoadLines(FHost, path, lines);
+    std::size_t last = 0;  // 0 for none: an :INDEX line that opens the file does not count
+    bool found = false;
+    for (std::size_t i = 0; i < lines.Count(); ++i) {
+      lines.StripLine(i);
+      if (!StartsWithIgnoringCase(lines.Line(i), IndexPrefix)) continue;
+      last = i;
+      // A substring test: help Widgets counts as present in a line naming Widgets2.
+      if (ContainsIgnoringCase(lines.Line(i), suffix)) found = true;
     }
-    // An :INDEX line that opens the file does not count as a place to insert after.
-    if (first.Found || first.Last < 1) return true;
-
-    std::uint32_t attributes = 0;
-    // Replacing would get round the read-only bit that creating the file anew respects.
-    if (FHost.GetAttributes(path, &attributes) && (attributes & AttrReadOnly) != 0) return false;
-    TLineReader reader(FHost, path);
-    if (!reader.Ok() || reader.Size() != size) return false;
-    const std::string temporary = path + TemporarySuffix;
-    THandle file = 0;
-    if (!FHost.FileOpen(temporary, TFileAccess::ReadWrite, TFileShare::None, TFileCreate::CreateAlways, &file)) {
-      return false;
-    }
-    const std::string inserted = std::string(IndexPrefix) + title + "=" + help;
-    TIndexScan second;
-    bool written = false;
-    {
-      TFileGuard guard(FHost, file);
-      TBlockWriter writer(FHost, file);
-      std::size_t emptyLines = 0;  // held back: empty lines at the end are dropped
-      std::string_view line;
-      while (reader.Next(&line)) {
-        const std::string_view stripped = StrippedView(line);
-        ScanLine(second, reader.LineStart(), stripped, upperSuffix);
-        if (stripped.empty()) {
-          ++emptyLines;
-        } else {
-          for (; emptyLines > 0; --emptyLines) writer.Line({});
-          writer.Line(stripped);
-        }
-        if (static_cast<std::int64_t>(reader.LineStart()) == first.Last) {
-          for (; emptyLines > 0; --emptyLines) writer.Line({});
-          writer.Line(inserted);
-        }
-      }
-      writer.Line({});
-      written = reader.Ok() && second.Last == first.Last && !second.Found && writer.Finish() && FHost.FileFlush(file);
-    }
-    reader.Close();
-    if (!written || !FHost.ReplaceWith(temporary, path)) {
-      FHost.RemoveFile(temporary);
-      return false;
-    }
+    if (found || last == 0) return true;
+    lines.Insert(last + 1, std::string(IndexPrefix) + title + suffix);
+    lines.DropTrailingEmpty();
+    lines.Append(std::string());
+    SaveLines(FHost, path, lines);
     return true;
   } catch (const std::exception&) {
     return false;

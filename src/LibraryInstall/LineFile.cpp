@@ -1,43 +1,80 @@
 #include "LibraryInstall/LineFile.h"
 
-#include "LibraryInstall/LineStream.h"
-#include "Setup/TextHelpers.h"
+#include <algorithm>
+#include <cstdint>
+
+#include "Base/Text.h"
 
 namespace Ferrowind {
 
 namespace {
 constexpr char CR = 13;
 constexpr char LF = 10;
+// The save writes the lines through a buffer of this size, not as one joined copy, so
+// that an edit holds the file little more than once.
+constexpr std::size_t WriteBlockSize = 256 * 1024;
 
+// Closes a file handle on every way out.
+class TFileGuard {
+ public:
+  TFileGuard(THost& host, THandle file) : FHost(host), FFile(file) {}
+  ~TFileGuard() { FHost.FileClose(FFile); }
+  TFileGuard(const TFileGuard&) = delete;
+  TFileGuard& operator=(const TFileGuard&) = delete;
+
+ private:
+  THost& FHost;
+  THandle FFile;
+};
+
+// False when a write fails or falls short.
+bool WriteAll(THost& host, THandle file, std::string_view data) {
+  std::size_t written = 0;
+  return data.empty() || (host.FileWrite(file, data.data(), data.size(), &written) && written == data.size());
+}
+
+bool WriteLines(THost& host, THandle file, const TLineList& lines) {
+  std::string block;
+  block.reserve(WriteBlockSize);
+  for (std::size_t i = 0; i < lines.Count(); ++i) {
+    const std::string_view line = lines.Line(i);
+    if (block.size() + line.size() + 2 > WriteBlockSize) {
+      if (!WriteAll(host, file, block)) return false;
+      block.clear();
+    }
+    if (line.size() + 2 > WriteBlockSize) {
+      if (!WriteAll(host, file, line)) return false;
+      block += "\r\n";
+      continue;
+    }
+    block += line;
+    block += "\r\n";
+  }
+  return WriteAll(host, file, block) && host.FileFlush(file);
+}
 }  // namespace
 
 void TLineList::SetText(std::string text) {
   FLines.clear();
   FOwned.clear();
   FText = std::move(text);
-  const char* const begin = FText.data();
-  const std::size_t size = FText.size();
+  const std::string_view all(FText);
+  // The next CR and the next LF are each searched for with the library's fast search, and
+  // searched again only once passed.
+  std::size_t nextCr = all.find(CR);
+  std::size_t nextLf = all.find(LF);
   std::size_t start = 0;
-  for (std::size_t i = 0; i < size; ++i) {
-    const char c = begin[i];
-    if (c != CR && c != LF) continue;
-    FLines.emplace_back(begin + start, i - start);
-    if (c == CR && i + 1 < size && begin[i + 1] == LF) ++i;
-    start = i + 1;
+  while (start < all.size()) {
+    if (nextCr < start) nextCr = all.find(CR, start);
+    if (nextLf < start) nextLf = all.find(LF, start);
+    const std::size_t end = std::min(nextCr, nextLf);
+    if (end == std::string_view::npos) {
+      FLines.push_back(all.substr(start));
+      break;
+    }
+    FLines.push_back(all.substr(start, end - start));
+    start = end + (all[end] == CR && end + 1 < all.size() && all[end + 1] == LF ? 2 : 1);
   }
-  if (start < size) FLines.emplace_back(begin + start, size - start);
-}
-
-std::string TLineList::Text() const {
-  std::size_t total = 0;
-  for (const std::string_view line : FLines) total += line.size() + 2;
-  std::string text;
-  text.reserve(total);
-  for (const std::string_view line : FLines) {
-    text.append(line);
-    text += "\r\n";
-  }
-  return text;
 }
 
 void TLineList::StripLine(std::size_t i) { FLines[i] = StrippedView(FLines[i]); }
@@ -62,16 +99,21 @@ void LoadLines(THost& host, const std::string& path, TLineList& lines) {
   if (!host.FileOpen(path, TFileAccess::Read, TFileShare::None, TFileCreate::OpenExisting, &file)) {
     throw ELineFileError("Cannot open file " + path);
   }
-  TFileGuard guard(host, file);
-  std::uint64_t size = 0;
-  if (!host.FileSize(file, &size)) throw ELineFileError("Cannot open file " + path);
-  std::string text(static_cast<std::size_t>(size), '\0');
-  std::size_t got = 0;
-  // A short read must never be saved back in place of the file.
-  if (size > 0 && (!host.FileRead(file, text.data(), text.size(), &got) || got != text.size())) {
-    throw ELineFileError("Stream read error");
+  std::string text;
+  {
+    TFileGuard guard(host, file);
+    std::uint64_t size = 0;
+    if (!host.FileSize(file, &size)) throw ELineFileError("Cannot open file " + path);
+    // Cut down to the address space of a 32-bit build, the size of a file of 4 GiB or more
+    // would wrap, and a truncated text would be saved back in its place.
+    if (size > text.max_size()) throw ELineFileError("File too large " + path);
+    text.resize(static_cast<std::size_t>(size));
+    std::size_t got = 0;
+    // A short read must never be saved back in place of the file.
+    if (size > 0 && (!host.FileRead(file, text.data(), text.size(), &got) || got != text.size())) {
+      throw ELineFileError("Stream read error");
+    }
   }
-  guard.Close();
   if (text.find('\0') != std::string::npos) throw ELineFileError("Not a text file " + path);
   lines.SetText(std::move(text));
 }
@@ -82,7 +124,6 @@ void SaveLines(THost& host, const std::string& path, const TLineList& lines) {
   if (host.GetAttributes(path, &attributes) && (attributes & AttrReadOnly) != 0) {
     throw ELineFileError("Cannot create file " + path);
   }
-  const std::string text = lines.Text();
   const std::string temporary = path + TemporarySuffix;
   THandle file = 0;
   if (!host.FileOpen(temporary, TFileAccess::ReadWrite, TFileShare::None, TFileCreate::CreateAlways, &file)) {
@@ -91,8 +132,7 @@ void SaveLines(THost& host, const std::string& path, const TLineList& lines) {
   bool written = false;
   {
     TFileGuard guard(host, file);
-    std::size_t count = 0;
-    written = host.FileWrite(file, text.data(), text.size(), &count) && count == text.size() && host.FileFlush(file);
+    written = WriteLines(host, file, lines);
   }
   if (!written || !host.ReplaceWith(temporary, path)) {
     host.RemoveFile(temporary);

@@ -1,7 +1,8 @@
-// A text file as a list of lines, loaded and saved whole. Loading splits at CR LF, lone CR
-// and lone LF; saving ends every line with CR LF. A file is saved by writing a temporary
-// file beside it and putting that in its place in one step, so a failed save leaves the
-// original exactly as it was and no temporary file behind.
+// A text file as a list of lines, loaded and saved whole: the one route of both help-file
+// edits. Loading splits at CR LF, lone CR and lone LF; saving ends every line with CR LF.
+// A file is saved by writing a temporary file beside it and putting that in its place in
+// one step, so a failed save leaves the original exactly as it was and no temporary file
+// behind.
 #pragma once
 
 #include <deque>
@@ -20,6 +21,9 @@ class ELineFileError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A save writes here first, beside the file, then puts it in the file's place.
+constexpr const char* TemporarySuffix = ".fw-new";
+
 // Lines are views into the loaded text or into strings the list owns, so a large file is
 // held once. Not copyable or movable: the views point into the object.
 class TLineList {
@@ -30,8 +34,6 @@ class TLineList {
 
   // Replaces the list by the lines of text.
   void SetText(std::string text);
-  // Every line followed by CR LF.
-  std::string Text() const;
 
   std::size_t Count() const { return FLines.size(); }
   std::string_view Line(std::size_t i) const { return FLines[i]; }
@@ -48,11 +50,13 @@ class TLineList {
 };
 
 // Loads the file, opened for reading with no sharing. Throws ELineFileError when it is
-// missing or cannot be opened, when the read fails or falls short, or when it holds a NUL
-// byte (such a file is not text this list could save back whole). The list is then empty.
+// missing or cannot be opened, when it is larger than this program can hold, when the
+// read fails or falls short, or when it holds a NUL byte (such a file is not text this
+// list could save back whole). The list is then empty.
 void LoadLines(THost& host, const std::string& path, TLineList& lines);
-// Saves the list in the file's place. Throws ELineFileError when the file is read-only or
-// any step fails; the file is then as it was and no temporary file is left.
+// Saves the list in the file's place, every line followed by CR LF. Throws ELineFileError
+// when the file is read-only or any step fails; the file is then as it was and no
+// temporary file is left.
 void SaveLines(THost& host, const std::string& path, const TLineList& lines);
 
 }  // namespace Ferrowind

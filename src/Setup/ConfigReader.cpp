@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "Setup/TextHelpers.h"
+#include "Base/Text.h"
 
 namespace Ferrowind {
 
@@ -13,29 +13,9 @@ constexpr char LF = 10;
 constexpr char EndOfTextMark = 26;
 constexpr std::string_view Keywords[] = {"",          "PACKAGE", "LANGUAGE", "PACKAGEFILE", "HELPFILE",
                                          "COMPONENT", "MESSAGE", "DELETE",   "COPYDIR"};
-// No two keywords share both length and first letter, so these two pick the only keyword
-// a text can be.
-constexpr TDirectiveKind Candidate(std::size_t length, char first) {
-  const char upper = static_cast<char>(first & ~0x20);
-  switch (length) {
-    case 6:
-      return dkDelete;
-    case 7:
-      return upper == 'P' ? dkPackage : upper == 'M' ? dkMessage : dkCopyDir;
-    case 8:
-      return upper == 'L' ? dkLanguage : dkHelpFile;
-    case 9:
-      return dkComponent;
-    case 11:
-      return dkPackageFile;
-    default:
-      return dkNone;
-  }
-}
 constexpr std::size_t MaxValueLength = 1000;
 
-// Runs once per line of the file: no copy, no allocation.
-inline TDirectiveView Classify(std::string_view line) {
+TDirectiveView Classify(std::string_view line) {
   TDirectiveView directive{dkNone, {}};
   const std::size_t equals = line.find('=');
   std::string_view keyText = line;
@@ -44,9 +24,9 @@ inline TDirectiveView Classify(std::string_view line) {
     // The value is TextAfter(line, '='): stripped, from at most the first 1000 bytes.
     directive.Value = StrippedView(line.substr(equals + 1, MaxValueLength));
   }
-  if (keyText.empty()) return directive;
-  const TDirectiveKind kind = Candidate(keyText.size(), keyText.front());
-  if (kind != dkNone && EqualsUpperAscii(keyText, Keywords[kind])) directive.Kind = kind;
+  for (int kind = dkPackage; kind <= dkCopyDir; ++kind) {
+    if (EqualIgnoringCase(keyText, Keywords[kind])) directive.Kind = static_cast<TDirectiveKind>(kind);
+  }
   return directive;
 }
 }  // namespace
@@ -57,43 +37,58 @@ std::string_view KeywordOf(TDirectiveKind kind) {
 
 TDirectiveView ClassifyLine(std::string_view line) { return Classify(line); }
 
+TConfigReader::TConfigReader(std::string_view text) : FData(text.data()), FEnd(text.size()), FEndOfText(true) {
+  if (const void* mark = std::memchr(text.data(), EndOfTextMark, text.size())) {
+    FEnd = static_cast<std::size_t>(static_cast<const char*>(mark) - text.data());
+    FEndedByMark = true;
+  }
+}
+
 TConfigReader::~TConfigReader() {
-  if (FFile != 0) FHost.FileClose(FFile);
+  if (FFile != 0) FHost->FileClose(FFile);
 }
 
 bool TConfigReader::Open(const std::string& path) {
-  if (!FHost.FileOpen(path, TFileAccess::Read, TFileShare::Read, TFileCreate::OpenExisting, &FFile)) {
+  if (!FHost->FileOpen(path, TFileAccess::Read, TFileShare::Read, TFileCreate::OpenExisting, &FFile)) {
     FFile = 0;
     return false;
   }
-  FBuffer.resize(BlockSize);
+  FBlock.resize(BlockSize);
+  FData = FBlock.data();
   return true;
 }
 
 bool TConfigReader::Refill() {
   if (FEndOfText) return false;
   std::size_t got = 0;
-  if (!FHost.FileRead(FFile, FBuffer.data(), FBuffer.size(), &got) || got == 0) {
+  FBlockStart += FEnd;
+  FPos = FEnd = 0;
+  if (!FHost->FileRead(FFile, FBlock.data(), FBlock.size(), &got) || got == 0) {
     FEndOfText = true;
     return false;
   }
-  FPos = 0;
   FEnd = got;
   // Nothing after a byte 26 is ever read: the text ends there.
-  if (const void* mark = std::memchr(FBuffer.data(), EndOfTextMark, got)) {
-    FEnd = static_cast<std::size_t>(static_cast<const char*>(mark) - FBuffer.data());
-    FEndOfText = true;
+  if (const void* mark = std::memchr(FBlock.data(), EndOfTextMark, got)) {
+    FEnd = static_cast<std::size_t>(static_cast<const char*>(mark) - FBlock.data());
+    FEndOfText = FEndedByMark = true;
   }
   return FPos < FEnd;
 }
 
 TDirectiveView TConfigReader::ReadDirective() {
-  if (FExhausted || FFile == 0) return {};
+  TReadLine line;
+  if (!ReadLine(&line) || line.Last) return {};
+  return Classify(line.Text);
+}
+
+bool TConfigReader::ReadLine(TReadLine* read) {
+  if (FExhausted || FData == nullptr) return false;
   std::string_view line;
   bool lineEnded = false;
   // Most lines lie whole in the buffer and are viewed there.
   if (Fill()) {
-    const char* start = FBuffer.data() + FPos;
+    const char* start = FData + FPos;
     if (const void* cr = std::memchr(start, CR, FEnd - FPos)) {
       line = std::string_view(start, static_cast<std::size_t>(static_cast<const char*>(cr) - start));
       FPos += line.size() + 1;
@@ -104,7 +99,7 @@ TDirectiveView TConfigReader::ReadDirective() {
     // The line runs past the buffer: gather it in FLine across refills.
     FLine.clear();
     while (Fill()) {
-      const char* start = FBuffer.data() + FPos;
+      const char* start = FData + FPos;
       const void* cr = std::memchr(start, CR, FEnd - FPos);
       const std::size_t length = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - start) : FEnd - FPos;
       FLine.append(start, length);
@@ -121,13 +116,17 @@ TDirectiveView TConfigReader::ReadDirective() {
     FLine.assign(line);
     line = FLine;
   }
-  if (lineEnded && Fill() && FBuffer[FPos] == LF) ++FPos;
-  // The last line read is never acted on.
-  if (!lineEnded || !Fill()) {
+  if (lineEnded && Fill() && FData[FPos] == LF) ++FPos;
+  if (!lineEnded && line.empty()) {
     FExhausted = true;
-    return {};
+    return false;
   }
-  return Classify(line);
+  // The last line read is never acted on.
+  read->Text = line;
+  read->EndedByCR = lineEnded;
+  read->Last = !lineEnded || !Fill();
+  FExhausted = read->Last;
+  return true;
 }
 
 }  // namespace Ferrowind

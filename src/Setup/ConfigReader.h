@@ -1,7 +1,7 @@
 // The reader of Setup.cfg: one classified line (a TDirective) per ReadDirective call.
 // Lines end at CR (one LF after it is skipped); byte 26 or the end of the file ends the
-// text; the last line read is never acted on. Reads in blocks; memory grows only with the
-// longest line.
+// text; the last line read is never acted on. Reads a file in blocks, so memory grows only
+// with the longest line, or text already in memory (the checker's) with the same rules.
 #pragma once
 
 #include <cstdint>
@@ -46,9 +46,18 @@ std::string_view KeywordOf(TDirectiveKind kind);
 // The value views line.
 TDirectiveView ClassifyLine(std::string_view line);
 
+// One line as the reader splits it, before it is classified.
+struct TReadLine {
+  std::string_view Text;   // up to its CR or the end of the text; may hold LFs
+  bool EndedByCR = false;  // false for a line that runs to the end of the text
+  bool Last = false;       // the last line read: never acted on
+};
+
 class TConfigReader {
  public:
-  explicit TConfigReader(THost& host) : FHost(host) {}
+  explicit TConfigReader(THost& host) : FHost(&host) {}
+  // Reads text that is already loaded; it must outlive the reader. No Open needed.
+  explicit TConfigReader(std::string_view text);
   ~TConfigReader();
   TConfigReader(const TConfigReader&) = delete;
   TConfigReader& operator=(const TConfigReader&) = delete;
@@ -59,6 +68,13 @@ class TConfigReader {
   // The next directive; kind 0 at the end of the text or after a read error, and from
   // then on. Its value views the reader's buffer: valid until the next call.
   TDirectiveView ReadDirective();
+  // The next line, the last one included; false after it, at the end of the text or after
+  // a read error. Its text is valid until the next call.
+  bool ReadLine(TReadLine* line);
+  // Once the lines are read: whether a byte 26 ended the text, and where the text ended
+  // (the byte 26's offset, or the bytes read).
+  bool EndedByMark() const { return FEndedByMark; }
+  std::uint64_t TextEnd() const { return FBlockStart + FEnd; }
 
  private:
   // Whether a byte remains before the end of the text; refills the buffer when it is
@@ -66,12 +82,15 @@ class TConfigReader {
   bool Fill() { return FPos < FEnd || Refill(); }
   bool Refill();
 
-  THost& FHost;
+  THost* FHost = nullptr;  // none for text in memory
   THandle FFile = 0;
-  std::vector<char> FBuffer;
+  std::vector<char> FBlock;
+  const char* FData = nullptr;  // the block, or the text in memory
+  std::uint64_t FBlockStart = 0;
   std::size_t FPos = 0;
   std::size_t FEnd = 0;
   bool FEndOfText = false;  // end of file, byte 26 or a read error reached
+  bool FEndedByMark = false;
   bool FExhausted = false;
   std::string FLine;  // a line that spans refills, or ends where the buffer does
 };

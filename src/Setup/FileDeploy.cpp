@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "Setup/TextHelpers.h"
+#include "Base/Text.h"
 
 namespace Ferrowind {
 
@@ -40,11 +40,7 @@ bool IsCopiedSubfolder(const TFindEntry& entry) {
          entry.Name[0] != '.';
 }
 
-std::string InstallerFolder(THost& host) {
-  const std::string path = host.ProgramPath();
-  const std::size_t cut = path.find_last_of("\\:");
-  return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-}
+std::string InstallerFolder(THost& host) { return FolderOf(host.ProgramPath()); }
 
 bool CopyFolders(THost& host, const std::string& folder, const std::string& root) {
   const std::string source = WithBackslash(InstallerFolder(host)) + folder;
@@ -60,7 +56,10 @@ bool CopyTree(THost& host, const std::string& source, const std::string& destina
     const std::string from = WithBackslash(source) + entry.Name;
     const std::string to = WithBackslash(destination) + entry.Name;
     if (IsPlainFolder(entry.Attributes)) {
-      host.MakeFolder(to);  // an existing folder is fine; a real failure shows in the copies
+      // An existing folder is fine; one that is not there after a failed creation (a file
+      // of its name in the way) fails the copy, even when nothing would be copied into it.
+      std::uint32_t made = 0;
+      if (!host.MakeFolder(to) && !(host.GetAttributes(to, &made) && (made & AttrDirectory) != 0)) return false;
       return CopyTree(host, from, to);
     }
     // Anything else, a folder link included, goes to the file copy: a link is never

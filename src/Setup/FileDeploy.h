@@ -9,7 +9,7 @@
 
 namespace Ferrowind {
 
-// The installer's own folder: its program path cut after the last "\" or ":".
+// The installer's own folder: its program path cut after the last separator or ":".
 std::string InstallerFolder(THost& host);
 
 // Copies every subfolder of the installer's folder + folder into root. Files lying directly

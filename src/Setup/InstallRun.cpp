@@ -1,12 +1,12 @@
 #include "Setup/InstallRun.h"
 
-#include <cstdint>
 #include <memory>
+#include <string_view>
 
+#include "Base/Text.h"
 #include "LibraryInstall/ComponentInstall.h"
 #include "Setup/ConfigReader.h"
 #include "Setup/FileDeploy.h"
-#include "Setup/TextHelpers.h"
 
 namespace Ferrowind {
 
@@ -16,8 +16,6 @@ const std::string CRLF = "\r\n";
 // The state of one run; the flags belong to the run, not to a target.
 struct TRunState {
   std::string PackageTitle;
-  std::string IdeName;
-  std::int32_t IdeVersion = 0;
   std::unique_ptr<TComponentInstall> Target;
   bool FilesCopied = true;
   bool ComponentsInstalled = false;
@@ -26,16 +24,15 @@ struct TRunState {
 
 enum class TStep { GoOn, Stop };
 
-TStep Confirm(THost& host, TRunState& state, const std::string& value) {
-  state.IdeName = TextBefore(value, ' ');
-  state.IdeVersion = ParseVersion(TextAfter(value, ' '));
-  state.Target = std::make_unique<TComponentInstall>(host, state.IdeName, state.IdeVersion);
-  const std::string ide = state.IdeName + " " + DecimalText(state.IdeVersion);
+TStep Confirm(THost& host, TRunState& state, std::string_view value) {
+  const TIdeLanguage language = ParseLanguage(value);
+  state.Target = std::make_unique<TComponentInstall>(host, language);
+  const std::string ide = language.Shown();
   const std::string prompt = "You are about to install " + state.PackageTitle + " for " + ide + CRLF + CRLF +
-                             "Please make sure " + state.IdeName + " is not running.";
-  if (!host.ShowMessage(prompt, StyleConfirmation)) return TStep::Stop;
+                             "Please make sure " + language.Name + " is not running.";
+  if (!host.ShowMessage(prompt, TBoxKind::Confirmation)) return TStep::Stop;
   if (state.Target->RootDir().empty()) {
-    host.ShowMessage(ide + " not found.", StyleWarning);
+    host.ShowMessage(ide + " not found.", TBoxKind::Warning);
     return TStep::Stop;
   }
   return TStep::GoOn;
@@ -80,7 +77,7 @@ std::string Summary(const TRunState& state) {
 int RunInstallation(THost& host, const std::string& configPath) {
   TConfigReader reader(host);
   if (!reader.Open(configPath)) {
-    host.ShowMessage("Configuration file not found", StyleWarning);
+    host.ShowMessage("Configuration file not found", TBoxKind::Warning);
     return 0;
   }
   TRunState state;
@@ -94,10 +91,10 @@ int RunInstallation(THost& host, const std::string& configPath) {
         state.PackageTitle = directive.Value;
         break;
       case dkLanguage:
-        if (Confirm(host, state, std::string(directive.Value)) == TStep::Stop) return 0;
+        if (Confirm(host, state, directive.Value) == TStep::Stop) return 0;
         break;
       case dkMessage:
-        host.ShowMessage(std::string(directive.Value), StyleInformation);
+        host.ShowMessage(std::string(directive.Value), TBoxKind::Information);
         break;
       default:
         // Target directives before the first LANGUAGE are passed over.
@@ -105,7 +102,7 @@ int RunInstallation(THost& host, const std::string& configPath) {
         break;
     }
   }
-  host.ShowMessage(Summary(state), StyleInformation);
+  host.ShowMessage(Summary(state), TBoxKind::Information);
   return 0;
 }
 

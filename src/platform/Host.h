@@ -13,14 +13,12 @@ using THandle = std::uintptr_t;  // opaque; 0 is never a valid handle
 
 enum class TRootKey { LocalMachine, CurrentUser };
 
-// Registry access masks as the Windows registry knows them.
-constexpr std::uint32_t KeyReadAccess = 0x20019;
-constexpr std::uint32_t KeyWriteAccess = 0x20006;
+// What an opened key allows: querying values, or setting them.
+enum class TRegAccess { Read, Write };
 
-// Message-box styles: icon and buttons as Windows style bits.
-constexpr std::uint32_t StyleWarning = 0x30;
-constexpr std::uint32_t StyleInformation = 0x40;
-constexpr std::uint32_t StyleConfirmation = 0x41;
+// A message box's icon and buttons: a warning or an information with OK; a confirmation
+// is an information with OK and Cancel.
+enum class TBoxKind { Warning, Information, Confirmation };
 
 // Windows file attribute bits.
 constexpr std::uint32_t AttrReadOnly = 1;
@@ -54,10 +52,11 @@ class THost {
 
   // Shows a modal box with the caption "Ferrowind Component Installer" and no owner.
   // True when the user chose OK; false for Cancel, closing the box, or a box that failed.
-  virtual bool ShowMessage(const std::string& text, std::uint32_t style) = 0;
+  virtual bool ShowMessage(const std::string& text, TBoxKind kind) = 0;
 
   // Opens an existing key; never creates one. On failure *key is 0 and nothing is held.
-  virtual bool RegOpen(TRootKey root, const std::string& path, std::uint32_t access, THandle* key) = 0;
+  // A key opened for Read cannot be set, one opened for Write cannot be queried.
+  virtual bool RegOpen(TRootKey root, const std::string& path, TRegAccess access, THandle* key) = 0;
   // Reads a value's whole data, whatever its type or length. Missing when the key has no
   // such value, Failed for any other error; *data is empty unless Found.
   virtual TRegRead RegQuery(THandle key, const std::string& name, std::string* data) = 0;

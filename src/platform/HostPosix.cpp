@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "Base/Text.h"
 #include "platform/Host.h"
 #include "platform/PosixCopyPaths.h"
 #include "platform/PosixPaths.h"
@@ -26,8 +27,6 @@ namespace Ferrowind {
 
 namespace {
 
-constexpr std::uint32_t KeyQueryValue = 0x0001;
-constexpr std::uint32_t KeySetValue = 0x0002;
 constexpr std::uint64_t WritebackStep = std::uint64_t{8} << 20;
 
 std::string LastComponent(std::string path) {
@@ -152,15 +151,15 @@ std::string NormalisedAnswer(const std::string& line) {
   std::string answer;
   for (char c : line) {
     if (c == ' ' || c == '\t' || c == '\r') continue;
-    answer.push_back((c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c);
+    answer.push_back(FoldAscii(c));
   }
   return answer;
 }
 
 class THostPosix final : public THost {
  public:
-  bool ShowMessage(const std::string& text, std::uint32_t style) override;
-  bool RegOpen(TRootKey root, const std::string& path, std::uint32_t access, THandle* key) override;
+  bool ShowMessage(const std::string& text, TBoxKind kind) override;
+  bool RegOpen(TRootKey root, const std::string& path, TRegAccess access, THandle* key) override;
   TRegRead RegQuery(THandle key, const std::string& name, std::string* data) override;
   bool RegSet(THandle key, const std::string& name, const std::string& data) override;
   void RegClose(THandle key) override { FKeys.erase(key); }
@@ -187,7 +186,7 @@ class THostPosix final : public THost {
     std::string FilePath;
     TRootKey Root;
     std::string Path;
-    std::uint32_t Access;
+    TRegAccess Access;
     TRegistryFile File;
   };
   struct TOpenFind {
@@ -232,12 +231,12 @@ class THostPosix final : public THost {
   TFolderNames FCopyFolders;
 };
 
-bool THostPosix::ShowMessage(const std::string& text, std::uint32_t style) {
-  const bool confirmation = (style & 0x0F) == 1;  // MB_OKCANCEL
-  const char* kind = confirmation ? "Confirmation" : ((style & 0xF0) == 0x30 ? "Warning" : "Information");
+bool THostPosix::ShowMessage(const std::string& text, TBoxKind kind) {
+  const bool confirmation = kind == TBoxKind::Confirmation;
+  const char* title = confirmation ? "Confirmation" : kind == TBoxKind::Warning ? "Warning" : "Information";
   // A Windows box ends its text at the first NUL.
   const std::string shown = text.substr(0, text.find('\0'));
-  std::string box = std::string("[Ferrowind Component Installer: ") + kind + "]\n";
+  std::string box = std::string("[Ferrowind Component Installer: ") + title + "]\n";
   for (std::size_t i = 0; i < shown.size(); ++i) {
     if (shown[i] == '\r' && i + 1 < shown.size() && shown[i + 1] == '\n') continue;
     box.push_back(shown[i]);
@@ -252,8 +251,8 @@ bool THostPosix::ShowMessage(const std::string& text, std::uint32_t style) {
     if (!confirmation) return true;
     if (!answered) return false;
     const std::string answer = NormalisedAnswer(line);
-    if (answer.empty() || answer == "ok" || answer == "o" || answer == "yes" || answer == "y") return true;
-    if (answer == "cancel" || answer == "c" || answer == "no" || answer == "n") return false;
+    if (answer.empty() || answer == "OK" || answer == "O" || answer == "YES" || answer == "Y") return true;
+    if (answer == "CANCEL" || answer == "C" || answer == "NO" || answer == "N") return false;
   }
 }
 
@@ -268,7 +267,7 @@ bool THostPosix::LoadRegistry(const std::string& filePath, TRegistryFile* file) 
   return false;
 }
 
-bool THostPosix::RegOpen(TRootKey root, const std::string& path, std::uint32_t access, THandle* key) {
+bool THostPosix::RegOpen(TRootKey root, const std::string& path, TRegAccess access, THandle* key) {
   *key = 0;
   TOpenKey opened{RegistryFilePath(), root, path, access, {}};
   if (!LoadRegistry(opened.FilePath, &opened.File) || !opened.File.KeyExists(root, path)) return false;
@@ -280,13 +279,13 @@ bool THostPosix::RegOpen(TRootKey root, const std::string& path, std::uint32_t a
 TRegRead THostPosix::RegQuery(THandle key, const std::string& name, std::string* data) {
   data->clear();
   const auto it = FKeys.find(key);
-  if (it == FKeys.end() || (it->second.Access & KeyQueryValue) == 0) return TRegRead::Failed;
+  if (it == FKeys.end() || it->second.Access != TRegAccess::Read) return TRegRead::Failed;
   return it->second.File.Query(it->second.Root, it->second.Path, name, data);
 }
 
 bool THostPosix::RegSet(THandle key, const std::string& name, const std::string& data) {
   const auto it = FKeys.find(key);
-  if (it == FKeys.end() || (it->second.Access & KeySetValue) == 0) return false;
+  if (it == FKeys.end() || it->second.Access != TRegAccess::Write) return false;
   TOpenKey& opened = it->second;
   // Edit the file as it is now, so that a change made since the open is not undone.
   TRegistryFile fresh;

@@ -56,16 +56,19 @@ void FillEntry(const WIN32_FIND_DATAA& data, TFindEntry* entry) {
 
 class THostWin32 final : public THost {
  public:
-  bool ShowMessage(const std::string& text, std::uint32_t style) override {
+  bool ShowMessage(const std::string& text, TBoxKind kind) override {
+    const UINT style = kind == TBoxKind::Warning       ? MB_ICONWARNING | MB_OK
+                       : kind == TBoxKind::Information ? MB_ICONINFORMATION | MB_OK
+                                                       : MB_ICONINFORMATION | MB_OKCANCEL;
     return MessageBoxA(nullptr, text.c_str(), Caption, style) == IDOK;
   }
 
-  bool RegOpen(TRootKey root, const std::string& path, std::uint32_t access, THandle* key) override {
+  bool RegOpen(TRootKey root, const std::string& path, TRegAccess access, THandle* key) override {
     *key = 0;
     HKEY rootKey = root == TRootKey::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+    const REGSAM mask = access == TRegAccess::Read ? KEY_READ : KEY_WRITE;
     HKEY opened = nullptr;
-    if (RegOpenKeyExA(rootKey, path.c_str(), 0, access | RegistryView(), &opened) != ERROR_SUCCESS ||
-        opened == nullptr) {
+    if (RegOpenKeyExA(rootKey, path.c_str(), 0, mask | RegistryView(), &opened) != ERROR_SUCCESS || opened == nullptr) {
       return false;
     }
     *key = reinterpret_cast<THandle>(opened);

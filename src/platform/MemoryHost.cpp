@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "Base/Text.h"
+
 namespace Ferrowind {
 
 namespace {
@@ -20,10 +22,7 @@ TMemoryHost::TMemoryHost() = default;
 
 std::string TMemoryHost::Fold(const std::string& path) {
   std::string folded = path;
-  for (char& c : folded) {
-    if (c == '/') c = '\\';
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
+  for (char& c : folded) c = c == '/' ? '\\' : FoldAscii(c);
   while (folded.size() > 1 && folded.back() == '\\') folded.pop_back();
   return folded;
 }
@@ -119,16 +118,16 @@ std::vector<std::string> TMemoryHost::AllPaths() const {
 
 // ---- Message boxes.
 
-bool TMemoryHost::ShowMessage(const std::string& text, std::uint32_t style) {
+bool TMemoryHost::ShowMessage(const std::string& text, TBoxKind kind) {
   if (!Enter(TOp::ShowMessage, "")) return false;
-  FBoxes.push_back({text, style});
+  FBoxes.push_back({text, kind});
   if (FNextAnswer < FAnswers.size()) return FAnswers[FNextAnswer++];
   return true;
 }
 
 // ---- Registry.
 
-bool TMemoryHost::RegOpen(TRootKey root, const std::string& path, std::uint32_t access, THandle* key) {
+bool TMemoryHost::RegOpen(TRootKey root, const std::string& path, TRegAccess access, THandle* key) {
   *key = 0;
   if (!Enter(TOp::RegOpen, path)) return false;
   const std::string name = KeyName(root, path);
@@ -139,21 +138,19 @@ bool TMemoryHost::RegOpen(TRootKey root, const std::string& path, std::uint32_t 
   }
   if (!exists) return false;
   *key = FNextHandle++;
-  // As on Windows, reading needs the query bit and writing the set bit of the access mask.
-  const bool canRead = (access & 0x1) != 0;
-  const bool canWrite = (access & 0x2) != 0;
-  FOpenKeys[*key] = (canRead && canWrite ? "B" : canWrite ? "W" : canRead ? "R" : "-") + name;
+  FOpenKeys[*key] = {name, access};
   return true;
 }
 
 TRegRead TMemoryHost::RegQuery(THandle key, const std::string& name, std::string* data) {
   data->clear();
   const auto open = FOpenKeys.find(key);
-  if (!Enter(TOp::RegQuery, open == FOpenKeys.end() ? name : open->second.substr(1) + "\\" + name)) {
+  if (!Enter(TOp::RegQuery, open == FOpenKeys.end() ? name : open->second.Name + "\\" + name)) {
     return TRegRead::Failed;
   }
-  if (open == FOpenKeys.end() || (open->second[0] != 'R' && open->second[0] != 'B')) return TRegRead::Failed;
-  const TKey& values = FKeys[open->second.substr(1)];
+  // As on Windows, a key opened for writing cannot be queried.
+  if (open == FOpenKeys.end() || open->second.Access != TRegAccess::Read) return TRegRead::Failed;
+  const TKey& values = FKeys[open->second.Name];
   const auto value = values.Values.find(Fold(name));
   if (value == values.Values.end()) return TRegRead::Missing;
   *data = value->second.second;
@@ -162,11 +159,11 @@ TRegRead TMemoryHost::RegQuery(THandle key, const std::string& name, std::string
 
 bool TMemoryHost::RegSet(THandle key, const std::string& name, const std::string& data) {
   const auto open = FOpenKeys.find(key);
-  if (!Enter(TOp::RegSet, open == FOpenKeys.end() ? name : open->second.substr(1) + "\\" + name)) {
+  if (!Enter(TOp::RegSet, open == FOpenKeys.end() ? name : open->second.Name + "\\" + name)) {
     return false;
   }
-  if (open == FOpenKeys.end() || (open->second[0] != 'W' && open->second[0] != 'B')) return false;
-  auto& value = FKeys[open->second.substr(1)].Values[Fold(name)];
+  if (open == FOpenKeys.end() || open->second.Access != TRegAccess::Write) return false;
+  auto& value = FKeys[open->second.Name].Values[Fold(name)];
   if (value.first.empty()) value.first = name;
   value.second = data;
   return true;
@@ -219,7 +216,7 @@ bool TMemoryHost::FileSize(THandle file, std::uint64_t* size) {
   const auto open = FOpenFiles.find(file);
   if (!Enter(TOp::FileSize, open == FOpenFiles.end() ? "" : open->second.Path)) return false;
   if (open == FOpenFiles.end()) return false;
-  *size = FFiles[open->second.Path].Data.size();
+  *size = FStatedSize != 0 ? FStatedSize : FFiles[open->second.Path].Data.size();
   return true;
 }
 

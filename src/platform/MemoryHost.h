@@ -41,7 +41,7 @@ class TMemoryHost : public THost {
   };
   struct TBox {
     std::string Text;
-    std::uint32_t Style;
+    TBoxKind Kind;
   };
 
   TMemoryHost();
@@ -69,12 +69,13 @@ class TMemoryHost : public THost {
   const std::vector<TBox>& Boxes() const { return FBoxes; }
 
   // --- Faults.
-  void FailCall(std::size_t k) { FFailCall = k; }                // the k-th call (counted from 1) fails
-  void FailOperation(TOp op, const std::string& pathPart = "");  // calls of op on matching paths
-  void ShortenReads(bool on) { FShortReads = on; }               // reads deliver one byte less
-  void ShortenWrites(bool on) { FShortWrites = on; }             // writes store one byte less
-  void HoldOpen(const std::string& path);                        // another program holds it open, sharing nothing
-  void SetStrict(bool on) { FStrict = on; }                      // any call at all is recorded as a violation
+  void FailCall(std::size_t k) { FFailCall = k; }                  // the k-th call (counted from 1) fails
+  void FailOperation(TOp op, const std::string& pathPart = "");    // calls of op on matching paths
+  void ShortenReads(bool on) { FShortReads = on; }                 // reads deliver one byte less
+  void ShortenWrites(bool on) { FShortWrites = on; }               // writes store one byte less
+  void OverstateSizes(std::uint64_t size) { FStatedSize = size; }  // FileSize reports this for every file
+  void HoldOpen(const std::string& path);                          // another program holds it open, sharing nothing
+  void SetStrict(bool on) { FStrict = on; }                        // any call at all is recorded as a violation
   std::size_t StrictViolations() const { return FStrictViolations; }
 
   // --- What happened.
@@ -83,8 +84,8 @@ class TMemoryHost : public THost {
   std::size_t OpenHandles() const;  // keys, files and enumerations not yet closed
 
   // THost
-  bool ShowMessage(const std::string& text, std::uint32_t style) override;
-  bool RegOpen(TRootKey root, const std::string& path, std::uint32_t access, THandle* key) override;
+  bool ShowMessage(const std::string& text, TBoxKind kind) override;
+  bool RegOpen(TRootKey root, const std::string& path, TRegAccess access, THandle* key) override;
   TRegRead RegQuery(THandle key, const std::string& name, std::string* data) override;
   bool RegSet(THandle key, const std::string& name, const std::string& data) override;
   void RegClose(THandle key) override;
@@ -116,6 +117,10 @@ class TMemoryHost : public THost {
   struct TKey {
     std::map<std::string, std::pair<std::string, std::string>> Values;  // folded name -> (name, data)
   };
+  struct TOpenKey {
+    std::string Name;  // folded
+    TRegAccess Access;
+  };
   struct TOpenFile {
     std::string Path;  // folded
     std::size_t Position = 0;
@@ -139,7 +144,7 @@ class TMemoryHost : public THost {
 
   std::map<std::string, TKey> FKeys;    // folded "HKLM\path" -> values
   std::map<std::string, TNode> FFiles;  // folded path -> node
-  std::map<THandle, std::string> FOpenKeys;
+  std::map<THandle, TOpenKey> FOpenKeys;
   std::map<THandle, TOpenFile> FOpenFiles;
   std::map<THandle, TOpenFind> FOpenFinds;
   std::set<std::string> FHeld;
@@ -152,6 +157,7 @@ class TMemoryHost : public THost {
   std::size_t FFailCall = 0;
   bool FShortReads = false;
   bool FShortWrites = false;
+  std::uint64_t FStatedSize = 0;
   bool FStrict = false;
   std::size_t FStrictViolations = 0;
   std::size_t FCalls = 0;

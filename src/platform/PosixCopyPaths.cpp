@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "Base/Text.h"
 #include "platform/PosixPaths.h"
 
 namespace Ferrowind {
@@ -49,7 +50,7 @@ std::optional<std::string> TFolderNames::Find(const std::string& folder, const s
     it->second.LookedAt = now;
   }
   if (it->second.Exact.count(name) != 0) return name;
-  const auto found = it->second.Folded.find(FoldedName(name));
+  const auto found = it->second.Folded.find(ToUpperAscii(name));
   if (found == it->second.Folded.end()) return std::nullopt;
   return found->second;
 }
@@ -83,7 +84,7 @@ void TFolderNames::Trim(const std::string& keep) {
 
 void TFolderNames::Add(TFolder& folder, const std::string& name) {
   folder.Exact.insert(name);
-  auto [it, added] = folder.Folded.try_emplace(FoldedName(name), name);
+  auto [it, added] = folder.Folded.try_emplace(ToUpperAscii(name), name);
   if (!added && name < it->second) it->second = name;
 }
 

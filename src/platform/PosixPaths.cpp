@@ -6,13 +6,13 @@
 #include <cstddef>
 #include <optional>
 
+#include "Base/Text.h"
+
 namespace Ferrowind {
 
 namespace {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
-char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 // The entry of folder equal to name ignoring case; the smallest in byte order wins so that
 // the answer does not depend on the order the file system lists its entries in.
@@ -29,20 +29,6 @@ std::optional<std::string> FindIgnoringCase(const std::string& folder, const std
 }
 
 }  // namespace
-
-std::string FoldedName(const std::string& name) {
-  std::string folded = name;
-  for (char& c : folded) c = FoldAscii(c);
-  return folded;
-}
-
-bool EqualIgnoringCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-  }
-  return true;
-}
 
 bool MatchesWildcard(const std::string& pattern, const std::string& name) {
   if (pattern == "*.*") return true;

@@ -13,12 +13,6 @@ namespace Ferrowind {
 // the path absolute, a trailing one is kept. "" gives "".
 std::string ResolvePosixPath(const std::string& path);
 
-// name with the letters a to z folded to A to Z: equal for names equal ignoring case.
-std::string FoldedName(const std::string& name);
-
-// True when a and b are equal once the letters a to z are folded to A to Z.
-bool EqualIgnoringCase(const std::string& a, const std::string& b);
-
 // Windows wildcard match ignoring ASCII case: "*" any run of bytes, "?" one byte; "*.*"
 // matches every name.
 bool MatchesWildcard(const std::string& pattern, const std::string& name);

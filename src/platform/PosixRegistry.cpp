@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "Base/Text.h"
 #include "platform/PosixPaths.h"
 
 namespace Ferrowind {
@@ -47,23 +48,9 @@ std::string TrimBlanks(const std::string& s) {
   return s.substr(begin, end - begin);
 }
 
-std::string FoldKey(std::string key) {
-  for (char& c : key) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  while (!key.empty() && key.back() == '\\') key.pop_back();
-  return key;
-}
-
-bool StartsWithIgnoringCase(const std::string& s, const std::string& prefix) {
-  return s.size() >= prefix.size() && EqualIgnoringCase(s.substr(0, prefix.size()), prefix);
-}
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
+std::string FoldKey(std::string_view key) {
+  while (!key.empty() && key.back() == '\\') key.remove_suffix(1);
+  return ToUpperAscii(key);
 }
 
 // Reads a quoted string starting at s[*pos] == '"'. Only \\ and \" are escapes; any other
@@ -122,7 +109,7 @@ bool IsHexData(const std::string& rest, std::size_t* listStart) {
   }
   if (!StartsWithIgnoringCase(rest, "hex(")) return false;
   std::size_t i = 4;
-  while (i < rest.size() && HexValue(rest[i]) >= 0) ++i;
+  while (i < rest.size() && HexDigit(rest[i]) >= 0) ++i;
   if (i == 4 || rest.compare(i, 2, "):") != 0) return false;
   *listStart = i + 2;
   return true;
@@ -138,8 +125,8 @@ bool DecodeHexList(const std::string& list, std::string* data) {
       if (token.size() > 2) return false;
       int value = 0;
       for (char c : token) {
-        if (HexValue(c) < 0) return false;
-        value = value * 16 + HexValue(c);
+        if (HexDigit(c) < 0) return false;
+        value = value * 16 + HexDigit(c);
       }
       data->push_back(static_cast<char>(value));
     }
@@ -152,8 +139,8 @@ bool DecodeDword(const std::string& digits, std::string* data) {
   if (digits.empty() || digits.size() > 8) return false;
   std::uint32_t value = 0;
   for (char c : digits) {
-    if (HexValue(c) < 0) return false;
-    value = value * 16 + static_cast<std::uint32_t>(HexValue(c));
+    if (HexDigit(c) < 0) return false;
+    value = value * 16 + static_cast<std::uint32_t>(HexDigit(c));
   }
   for (int i = 0; i < 4; ++i) data->push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
   return true;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Check/ConfigCheck.h"
+#include "platform/MemoryHost.h"
 
 namespace Ferrowind::CheckTest {
 
@@ -17,21 +18,28 @@ using TFolders = std::map<std::string, std::vector<TFindEntry>>;
 
 const std::string Lang = "LANGUAGE=Delphi 3\r\n";
 
-// The analysis, folders looked up by exact name. Every run asserts that the installer's reader
-// hands out exactly the directives that the checker's line scan, and so its listing, acts on.
+// The analysis, folders looked up by exact name ("?" before a name: its listing fails).
+// Every run asserts that the installer reading the file from disk hands out exactly the
+// directives the listing says are acted on.
 inline TCheckResult Check(const std::string& bytes, const TFolders& folders = {}) {
-  TCheckResult result = CheckConfig(bytes, [&folders](const std::string& name) {
+  TCheckResult result = CheckConfig(bytes, [&folders](const std::string& name, std::vector<TFindEntry>* entries) {
+    if (folders.count("?" + name)) return TListing::Failed;
     const auto found = folders.find(name);
-    return found == folders.end() ? std::nullopt : std::optional(found->second);
+    if (found == folders.end()) return TListing::Missing;
+    *entries = found->second;
+    return TListing::Listed;
   });
   const auto entry = [](int kind, const std::string& value) { return std::to_string(kind) + ":" + value; };
-  V read, scanned, listed;
-  for (const TDirective& d : result.ReaderDirectives) read.push_back(entry(d.Kind, d.Value));
-  for (const TDirective& d : result.ScannedDirectives) scanned.push_back(entry(d.Kind, d.Value));
+  V read, listed;
+  TMemoryHost host;
+  host.AddFile("Setup.cfg", bytes);
+  TConfigReader reader(host);
+  EXPECT_TRUE(reader.Open());
+  for (TDirective d = reader.ReadDirective(); d.Kind != dkEnd; d = reader.ReadDirective())
+    read.push_back(entry(d.Kind, d.Value));
   for (const TLineReport& l : result.Lines) {
     if (l.Fate == TLineFate::ActedOn || l.Fate == TLineFate::PassedOver) listed.push_back(entry(l.Kind, l.Value));
   }
-  EXPECT_EQ(scanned, read);
   EXPECT_EQ(listed, read);
   return result;
 }

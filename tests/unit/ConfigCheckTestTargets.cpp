@@ -57,7 +57,32 @@ TEST(ConfigCheckTargets, TheFileIsReadWholeOrNotAtAll) {
   EXPECT_FALSE(ReadWholeFile(host, "C:\\Pkg\\Setup.cfg", &bytes));
   EXPECT_EQ(bytes, "");  // nothing half read
   EXPECT_EQ(host.OpenHandles(), 0u);
-  EXPECT_EQ(FolderOf("C:\\Pkg\\Setup.cfg"), "C:\\Pkg\\");  // COPYDIR folders are looked up there
+}
+
+// A COPYDIR folder whose listing fails, at the start or part-way, is a failure to report,
+// never a folder without subfolders.
+TEST(ConfigCheckTargets, AFailedListingIsAnError) {
+  CheckAll({{Lang + "COPYDIR=Files\r\n\r\n",
+             {"line 2: error: COPYDIR folder \"Files\" could not be listed: the installer's copy would fail"},
+             {"2 -> nothing known: folder Files could not be listed"},
+             {{"?Files", {}}}}});
+  TMemoryHost host;
+  host.AddFile("C:\\Pkg\\Files\\Lib\\a.dcu", "a");
+  host.AddFile("C:\\Pkg\\Files\\Help\\a.hlp", "a");
+  const TFolderLister lister = HostFolderLister(host, "C:\\Pkg\\");
+  std::vector<TFindEntry> entries;
+  EXPECT_EQ(lister("Files", &entries), TListing::Listed);
+  EXPECT_EQ(CopiedSubfolders(entries), V({"Help", "Lib"}));
+  EXPECT_EQ(lister("Nothing", &entries), TListing::Missing);
+  for (const TMemoryHost::TOp op : {TMemoryHost::TOp::FindFirst, TMemoryHost::TOp::FindNext}) {
+    TMemoryHost failing;
+    failing.AddFile("C:\\Pkg\\Files\\Lib\\a.dcu", "a");
+    failing.FailOperation(op);
+    entries = {{"stale", AttrDirectory}};
+    EXPECT_EQ(HostFolderLister(failing, "C:\\Pkg\\")("Files", &entries), TListing::Failed);
+    EXPECT_TRUE(entries.empty());
+    EXPECT_EQ(failing.OpenHandles(), 0u);
+  }
 }
 
 }  // namespace Ferrowind::CheckTest

@@ -92,7 +92,8 @@ class FaultInjection : public ::testing::Test {
     run.Calls = host.CallCount() - before;
     if (failCall != 0 && failCall <= run.Calls) run.FailedCall = host.CallLog()[before + failCall - 1];
     const auto& boxes = host.Boxes();
-    if (!boxes.empty() && boxes.back().Style == StyleInformation && boxes.back().Text.find("Help installed") != npos) {
+    if (!boxes.empty() && boxes.back().Kind == TBoxKind::Information &&
+        boxes.back().Text.find("Help installed") != npos) {
       run.Summary = boxes.back().Text;
     }
     return run;

@@ -44,6 +44,19 @@ TEST_F(FileDeploy, MissingSourceOrOnlyFilesIsTrueButMissingTopFolderFails) {
   EXPECT_FALSE(host.Exists("C:\\IDE\\Bin"));
 }
 
+// A nested folder that cannot be made and is not there afterwards fails the copy, also when
+// it is empty and no file copy would show the failure; one that exists already is fine.
+TEST_F(FileDeploy, ANestedFolderThatCannotBeMadeFailsTheCopy) {
+  host.AddFolder("C:\\Pkg\\F\\Lib\\Empty");
+  host.AddFile("C:\\IDE\\Lib\\Empty", "a file in the way");
+  EXPECT_FALSE(CopyFolders(host, "F", "C:\\IDE"));
+  host.RemoveFile("C:\\IDE\\Lib\\Empty");
+  host.AddFolder("C:\\IDE\\Lib\\Empty");
+  host.AddFile("C:\\Pkg\\F\\Lib\\Empty\\x.dcu", "x");
+  EXPECT_TRUE(CopyFolders(host, "F", "C:\\IDE"));
+  EXPECT_EQ(host.FileData("C:\\IDE\\Lib\\Empty\\x.dcu"), "x");
+}
+
 TEST_F(FileDeploy, EmptyFolderNameCopiesSubfoldersOfTheInstallerFolder) {
   host.AddFile("C:\\Pkg\\Setup.exe", "exe");
   host.AddFile("C:\\Pkg\\Lib\\p.dpl", "dpl");

@@ -169,16 +169,17 @@ TEST_P(HostContract, FoldersAreMadeOnceAndListedWithAttributes) {
 
 TEST_P(HostContract, RegistryKeysAreOpenedNeverMadeAndValuesIgnoreCase) {
   THandle key = 0;
-  EXPECT_FALSE(Host().RegOpen(TRootKey::CurrentUser, "Software\\Vendor\\Other", KeyWriteAccess, &key));
+  EXPECT_FALSE(Host().RegOpen(TRootKey::CurrentUser, "Software\\Vendor\\Other", TRegAccess::Write, &key));
   EXPECT_EQ(key, 0u);
-  ASSERT_TRUE(Host().RegOpen(TRootKey::CurrentUser, "SOFTWARE\\vendor\\app", KeyWriteAccess, &key));
+  ASSERT_TRUE(Host().RegOpen(TRootKey::CurrentUser, "SOFTWARE\\vendor\\app", TRegAccess::Write, &key));
   Host().RegClose(key);  // exists through the key below it
-  ASSERT_TRUE(Host().RegOpen(TRootKey::CurrentUser, "Software\\Vendor\\App\\Palette", KeyWriteAccess, &key));
+  ASSERT_TRUE(Host().RegOpen(TRootKey::CurrentUser, "Software\\Vendor\\App\\Palette", TRegAccess::Write, &key));
   EXPECT_TRUE(Host().RegSet(key, "Page One", "TA;TB;"));
   EXPECT_TRUE(Host().RegSet(key, "", "default \"quoted\" \\ slash"));
-  Host().RegClose(key);
-  ASSERT_TRUE(Host().RegOpen(TRootKey::CurrentUser, "software\\vendor\\app\\palette", KeyReadAccess, &key));
   std::string data;
+  EXPECT_EQ(Host().RegQuery(key, "Page One", &data), TRegRead::Failed);  // opened for writing only
+  Host().RegClose(key);
+  ASSERT_TRUE(Host().RegOpen(TRootKey::CurrentUser, "software\\vendor\\app\\palette", TRegAccess::Read, &key));
   EXPECT_EQ(Host().RegQuery(key, "PAGE ONE", &data), TRegRead::Found);
   EXPECT_EQ(data, "TA;TB;");
   EXPECT_EQ(Host().RegQuery(key, "", &data), TRegRead::Found);

@@ -11,7 +11,7 @@ constexpr auto HKLM = TRootKey::LocalMachine;
 constexpr auto HKCU = TRootKey::CurrentUser;
 using V = std::vector<std::string>;
 std::string Prompt(const std::string& title, const std::string& ide) {
-  return "65:You are about to install " + title + " for Delphi " + ide +
+  return "C:You are about to install " + title + " for Delphi " + ide +
          "\r\n\r\nPlease make sure Delphi is not running.";
 }
 
@@ -30,10 +30,11 @@ class InstallRun : public ::testing::Test {
     host.AddFile("Setup.cfg", text + "\r\n");
     return RunInstallation(host);
   }
-  // Every box shown, as "style:text": 48 warning, 64 information, 65 confirmation.
+  // Every box shown, as "kind:text": W warning, I information, C confirmation.
   V Shown() const {
     V shown;
-    for (const auto& box : host.Boxes()) shown.push_back(std::to_string(box.Style) + ":" + box.Text);
+    for (const auto& box : host.Boxes())
+      shown.push_back(std::string(1, "WIC"[static_cast<int>(box.Kind)]) + ":" + box.Text);
     return shown;
   }
   TMemoryHost host;
@@ -43,8 +44,8 @@ TEST_F(InstallRun, MissingOrEmptyConfigurationShowsOneBoxEach) {
   EXPECT_EQ(RunInstallation(host), 0);
   host.AddFile("Setup.cfg", "");
   EXPECT_EQ(RunInstallation(host), 0);
-  EXPECT_EQ(Shown(), V({"48:Configuration file not found",
-                        "64: Incorrect configuration file\r\n\r\n"
+  EXPECT_EQ(Shown(), V({"W:Configuration file not found",
+                        "I: Incorrect configuration file\r\n\r\n"
                         "All files copied\r\nNO Components installed\r\nNO Help installed"}));
 }
 
@@ -54,8 +55,8 @@ TEST_F(InstallRun, FullRunShowsItsBoxesInOrderAndSummarises) {
   Run({"PACKAGE=Widget Pack", "MESSAGE=Before", "LANGUAGE=Delphi 3", "PACKAGEFILE=W.dpl",
        "COMPONENT=TWidget Widget Page", "HELPFILE=Widgets.hlp", "COPYDIR=Files", "DELETE=Lib\\old.dcu",
        "MESSAGE=Restart the IDE"});
-  EXPECT_EQ(Shown(), V({"64:Before", Prompt("Widget Pack", "3"), "64:Restart the IDE",
-                        "64:Widget Pack Installation\r\n\r\nAll files copied\r\nAll Components installed\r\n"
+  EXPECT_EQ(Shown(), V({"I:Before", Prompt("Widget Pack", "3"), "I:Restart the IDE",
+                        "I:Widget Pack Installation\r\n\r\nAll files copied\r\nAll Components installed\r\n"
                         "Help installed"}));
   // The registry, palette, copy and handles of a full run are checked by the fault-injection run.
   EXPECT_FALSE(host.Exists("C:\\D3\\Lib\\old.dcu"));
@@ -64,13 +65,13 @@ TEST_F(InstallRun, FullRunShowsItsBoxesInOrderAndSummarises) {
 TEST_F(InstallRun, CancelEndsAtOnceAndWritesNothing) {
   host.AnswerBoxes({true, false});
   Run({"MESSAGE=First", "LANGUAGE=Delphi 3", "PACKAGEFILE=W.dpl"});
-  EXPECT_EQ(Shown(), V({"64:First", Prompt("", "3")}));
+  EXPECT_EQ(Shown(), V({"I:First", Prompt("", "3")}));
   EXPECT_EQ(host.ValueCount(HKCU, Base + "\\Known Packages"), 0u);
 }
 
 TEST_F(InstallRun, IdeNotFoundWarnsAndEnds) {
   Run({"PACKAGE=P", "LANGUAGE=Delphi 3.0", "PACKAGEFILE=W.dpl"});
-  EXPECT_EQ(Shown(), V({Prompt("P", "0"), "48:Delphi 0 not found."}));
+  EXPECT_EQ(Shown(), V({Prompt("P", "0"), "W:Delphi 0 not found."}));
 }
 
 TEST_F(InstallRun, TargetDirectivesBeforeLanguageArePassedOver) {
@@ -79,7 +80,7 @@ TEST_F(InstallRun, TargetDirectivesBeforeLanguageArePassedOver) {
   Run({"PACKAGE=Widget Pack", "COPYDIR=Files", "DELETE=Lib\\keep.dcu", "PACKAGEFILE=W.dpl", "LANGUAGE=Delphi 3"});
   EXPECT_TRUE(host.Exists("C:\\D3\\Lib\\keep.dcu"));
   EXPECT_EQ(Shown(), V({Prompt("Widget Pack", "3"),
-                        "64:Widget Pack Installation\r\n\r\nAll files copied\r\n"
+                        "I:Widget Pack Installation\r\n\r\nAll files copied\r\n"
                         "NO Components installed\r\nNO Help installed"}));
 }
 
@@ -93,7 +94,7 @@ TEST_F(InstallRun, FlagsFoldAcrossDirectivesAndTargets) {
        "LANGUAGE=Delphi 4", "PACKAGEFILE=X.dpl"});
   EXPECT_EQ(host.FileData("C:\\D3\\Lib\\y.dcu"), "y");
   EXPECT_EQ(Shown(), V({Prompt("Widget Pack", "3"), Prompt("Widget Pack", "4"),
-                        "64:Widget Pack Installation\r\n\r\nNO files copied\r\nNO Components installed\r\n"
+                        "I:Widget Pack Installation\r\n\r\nNO files copied\r\nNO Components installed\r\n"
                         "NO Help installed"}));
 }
 

@@ -122,14 +122,14 @@ TEST_F(PosixHostTest, CopiesIntoAFolderReplaceTheNameThereWhateverItsCase) {
 
 // Shows a box with input as standard input; gives its answer, and what it showed followed by
 // what it left unread.
-std::pair<bool, std::string> Ask(std::uint32_t style, const std::string& input) {
+std::pair<bool, std::string> Ask(TBoxKind kind, const std::string& input) {
   FILE* in = std::tmpfile();
   std::fwrite(input.data(), 1, input.size(), in);
   std::rewind(in);
   const int saved = dup(STDIN_FILENO);
   dup2(fileno(in), STDIN_FILENO);
   testing::internal::CaptureStdout();
-  const bool ok = SystemHost().ShowMessage("Install?\r\nGo", style);
+  const bool ok = SystemHost().ShowMessage("Install?\r\nGo", kind);
   std::string shown = testing::internal::GetCapturedStdout();
   char rest[64];
   shown.append(rest, static_cast<std::size_t>(std::max<ssize_t>(read(STDIN_FILENO, rest, sizeof rest), 0)));
@@ -143,19 +143,19 @@ TEST(PosixMessageBoxTest, TranscriptAndAnswers) {
   const std::string box = "[Ferrowind Component Installer: ", ask = box + "Confirmation]\nInstall?\nGo\n[OK/Cancel]\n";
   // Each input of a row gives the same answer and transcript.
   const struct {
-    std::uint32_t Style;
+    TBoxKind Kind;
     std::vector<const char*> Inputs;
     bool Ok;
     std::string Shown;
-  } cases[] = {{StyleWarning, {""}, true, box + "Warning]\nInstall?\nGo\n[OK]\n"},
-               {StyleInformation, {"cancel\n"}, true, box + "Information]\nInstall?\nGo\n[OK]\n"},
-               {StyleConfirmation, {"\n", "ok\n", "O\n", "y", " YES\r\n"}, true, ask},
-               {StyleConfirmation, {"", "C\n", "cancel\n", "n\n", "No\r\n"}, false, ask},
-               {StyleConfirmation, {"maybe\nyes\n"}, true, ask + ask},  // asks again
-               {StyleConfirmation, {"what\n"}, false, ask + ask},       // asks again, then input ends
-               {StyleConfirmation, {"y\nrest of input"}, true, ask + "rest of input"}};
+  } cases[] = {{TBoxKind::Warning, {""}, true, box + "Warning]\nInstall?\nGo\n[OK]\n"},
+               {TBoxKind::Information, {"cancel\n"}, true, box + "Information]\nInstall?\nGo\n[OK]\n"},
+               {TBoxKind::Confirmation, {"\n", "ok\n", "O\n", "y", " YES\r\n"}, true, ask},
+               {TBoxKind::Confirmation, {"", "C\n", "cancel\n", "n\n", "No\r\n"}, false, ask},
+               {TBoxKind::Confirmation, {"maybe\nyes\n"}, true, ask + ask},  // asks again
+               {TBoxKind::Confirmation, {"what\n"}, false, ask + ask},       // asks again, then input ends
+               {TBoxKind::Confirmation, {"y\nrest of input"}, true, ask + "rest of input"}};
   for (const auto& c : cases) {
-    for (const char* input : c.Inputs) EXPECT_EQ(Ask(c.Style, input), std::make_pair(c.Ok, c.Shown)) << input;
+    for (const char* input : c.Inputs) EXPECT_EQ(Ask(c.Kind, input), std::make_pair(c.Ok, c.Shown)) << input;
   }
 }
 

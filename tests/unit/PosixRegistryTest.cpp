@@ -120,8 +120,8 @@ TEST(RegistryStoreTest, FileOnDiskIsReplacedWholeOrLeftAsItWas) {
   setenv("FERROWIND_REGISTRY", path.c_str(), 1);
   THandle key = 0;
   testing::internal::CaptureStderr();
-  EXPECT_FALSE(SystemHost().RegOpen(LM, "K", KeyReadAccess, &key));
-  EXPECT_FALSE(SystemHost().RegOpen(LM, "K", KeyWriteAccess, &key));
+  EXPECT_FALSE(SystemHost().RegOpen(LM, "K", TRegAccess::Read, &key));
+  EXPECT_FALSE(SystemHost().RegOpen(LM, "K", TRegAccess::Write, &key));
   const std::string errors = testing::internal::GetCapturedStderr();
   unsetenv("FERROWIND_REGISTRY");
   EXPECT_EQ(key, 0u);

@@ -2,7 +2,7 @@
 
 #include <tuple>
 
-#include "Setup/TextHelpers.h"
+#include "Base/Text.h"
 
 namespace Ferrowind {
 namespace {
@@ -16,10 +16,27 @@ TEST(TextHelpers, StripUpperBackslashDecimalAndFind) {
   EXPECT_EQ(WithBackslash("C:"), "C:\\");
   EXPECT_EQ(WithBackslash("C:\\"), "C:\\");
   EXPECT_EQ(DecimalText(-12), "-12");
-  // FindSubstring counts from 1 and gives 0 for an empty needle or text and a longer needle.
-  for (auto [needle, s, at] :
-       {std::tuple{"b", "abcb", 2u}, {"B", "abcb", 0u}, {"", "abc", 0u}, {"a", "", 0u}, {"abcd", "abc", 0u}})
-    EXPECT_EQ(FindSubstring(needle, s), at) << needle << " in " << s;
+  for (auto [path, folder] :
+       {std::pair{"C:\\Pkg\\Setup.exe", "C:\\Pkg\\"}, {"D:Setup.exe", "D:"}, {"a/b\\c", "a/b\\"}, {"x", ""}})
+    EXPECT_EQ(FolderOf(path), folder) << path;
+}
+
+TEST(TextHelpers, CaseIsFoldedForAsciiLettersOnly) {
+  EXPECT_TRUE(EqualIgnoringCase("Delphi", "dELPHI"));
+  EXPECT_FALSE(EqualIgnoringCase("\xe4", "\xc4"));  // no code page: bytes above 127 stay as they are
+  EXPECT_FALSE(EqualIgnoringCase("[", "{"));        // 32 apart, but not letters
+  EXPECT_TRUE(StartsWithIgnoringCase(":index a", ":INDEX "));
+  EXPECT_FALSE(StartsWithIgnoringCase(":INDEX", ":INDEX "));
+  // A substring test over the folded texts; an empty needle is found nowhere.
+  for (auto [s, needle, found] : {std::tuple{"TDBEdit;", "dbedit", true},
+                                  {"abc", "", false},
+                                  {"", "a", false},
+                                  {"abc", "abcd", false},
+                                  {"xAbCx", "bc", true}})
+    EXPECT_EQ(ContainsIgnoringCase(s, needle), found) << needle << " in " << s;
+  for (auto [c, value] :
+       {std::pair{'0', 0}, {'9', 9}, {'a', 10}, {'F', 15}, {'g', -1}, {'G', -1}, {'@', -1}, {' ', -1}})
+    EXPECT_EQ(HexDigit(c), value) << c;
 }
 
 TEST(TextHelpers, TextBeforeAndAfterSplitAtFirstSeparator) {

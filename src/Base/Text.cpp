@@ -1,32 +1,44 @@
-#include "Setup/TextHelpers.h"
+#include "Base/Text.h"
 
 namespace Ferrowind {
 
 namespace {
 constexpr std::size_t MaxValueLength = 1000;
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
 }  // namespace
 
 std::string StripBlanks(std::string_view s) { return std::string(StrippedView(s)); }
 
 std::string ToUpperAscii(std::string_view s) {
   std::string result(s);
-  for (char& c : result) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
+  for (char& c : result) c = FoldAscii(c);
   return result;
 }
 
-std::size_t FindSubstring(std::string_view needle, std::string_view s) {
-  if (needle.empty() || s.empty() || needle.size() > s.size()) return 0;
-  const std::size_t at = s.find(needle);
-  return at == std::string_view::npos ? 0 : at + 1;
+bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+  }
+  return true;
+}
+
+bool StartsWithIgnoringCase(std::string_view s, std::string_view prefix) {
+  return s.size() >= prefix.size() && EqualIgnoringCase(s.substr(0, prefix.size()), prefix);
+}
+
+bool ContainsIgnoringCase(std::string_view s, std::string_view needle) {
+  if (needle.empty()) return false;
+  for (std::size_t at = 0; at + needle.size() <= s.size(); ++at) {
+    if (EqualIgnoringCase(s.substr(at, needle.size()), needle)) return true;
+  }
+  return false;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  const char upper = FoldAscii(c);
+  if (upper >= 'A' && upper <= 'F') return upper - 'A' + 10;
+  return -1;
 }
 
 std::string TextBefore(std::string_view s, char sep) {
@@ -81,6 +93,11 @@ std::string WithBackslash(std::string_view s) {
   std::string result(s);
   if (!result.empty() && result.back() != '\\') result += '\\';
   return result;
+}
+
+std::string FolderOf(std::string_view path) {
+  const std::size_t cut = path.find_last_of("\\/:");
+  return cut == std::string_view::npos ? std::string() : std::string(path.substr(0, cut + 1));
 }
 
 }  // namespace Ferrowind

@@ -1,5 +1,6 @@
-// Byte-string helpers shared by the whole installer. Strings are 8-bit bytes; there is no
-// code-page conversion and equality is exact byte equality.
+// Plain byte-string helpers below everything else: the installer, its IDE target, the OS
+// hosts and the checker all use these, and none is written twice. Strings are 8-bit bytes;
+// there is no code-page conversion, and case is folded for the ASCII letters only.
 #pragma once
 
 #include <cstdint>
@@ -16,20 +17,20 @@ inline std::string_view StrippedView(std::string_view s) {
   while (!s.empty() && static_cast<unsigned char>(s.back()) <= 32) s.remove_suffix(1);
   return s;
 }
-// Whether s equals upper (already upper case) once a..z in s are taken as A..Z.
-inline bool EqualsUpperAscii(std::string_view s, std::string_view upper) {
-  if (s.size() != upper.size()) return false;
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    const char c = s[i];
-    if ((c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c) != upper[i]) return false;
-  }
-  return true;
-}
-// a..z to A..Z; every other byte and the length unchanged.
+
+// a..z to A..Z; every other byte unchanged. The one case fold of the system.
+constexpr char FoldAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+// Every byte through FoldAscii; the length unchanged.
 std::string ToUpperAscii(std::string_view s);
-// 1-based position of the leftmost occurrence of needle in s; 0 when absent or when either
-// is empty.
-std::size_t FindSubstring(std::string_view needle, std::string_view s);
+// Whether a and b are equal once both are folded.
+bool EqualIgnoringCase(std::string_view a, std::string_view b);
+bool StartsWithIgnoringCase(std::string_view s, std::string_view prefix);
+// Whether needle occurs in s, both folded; an empty needle occurs nowhere.
+bool ContainsIgnoringCase(std::string_view s, std::string_view needle);
+
+// The value of a hexadecimal digit in either case; -1 for any other byte.
+int HexDigit(char c);
+
 // With sep present: the stripped text before its first occurrence. Otherwise s unstripped.
 std::string TextBefore(std::string_view s, char sep);
 // With sep present: the stripped text of at most the first 1000 bytes after its first
@@ -39,7 +40,11 @@ std::string TextAfter(std::string_view s, char sep);
 // 0 for anything that is not wholly valid. Text after a zero byte is ignored.
 std::int32_t ParseVersion(std::string_view s);
 std::string DecimalText(std::int32_t n);
+
 // s + "\" unless s is empty or already ends in "\".
 std::string WithBackslash(std::string_view s);
+// The folder part of a path: cut after its last "\", "/" or ":", so with the separator;
+// empty for a bare name.
+std::string FolderOf(std::string_view path);
 
 }  // namespace Ferrowind
