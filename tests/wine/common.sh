@@ -59,10 +59,12 @@ UseConfig() {
 }
 
 FindTools() {
-  [ -n "$Wine" ] && [ -x "$Wine" ] || case "$Config" in
-    x86-win32) Skip "the 32-bit Wine loader is missing (dpkg --add-architecture i386; package wine32:i386)" ;;
-    *) Skip "wine64 is not installed (Debian package wine64)" ;;
-  esac
+  if [ -z "$Wine" ] || [ ! -x "$Wine" ]; then
+    case "$Config" in
+      x86-win32) Skip "the 32-bit Wine loader is missing (dpkg --add-architecture i386; package wine32:i386)" ;;
+      *) Skip "wine64 is not installed (Debian package wine64)" ;;
+    esac
+  fi
   if [ "$Config" = x86-win64 ] && [ ! -x "$(dirname "$Wine")/wine" ] && ! command -v wine >/dev/null; then
     Skip "a 32-bit program in a 64-bit prefix needs the 32-bit loader (package wine32:i386)"
   fi
@@ -253,33 +255,6 @@ RunSetup() {
   if [ "${#Boxes[@]}" -ne "$answered" ]; then
     Fail "Wine traced ${#Boxes[@]} boxes, the X server showed $answered"
   fi
-}
-
-# HoldFile <Windows path>: another program opens the file with no sharing and keeps it
-# open until ReleaseFile.
-HoldFile() {
-  [ -f "${FERROWIND_HOLD_OPEN_EXE:-}" ] ||
-    Skip "no HoldOpen.exe at ${FERROWIND_HOLD_OPEN_EXE:-(unset)}: the MinGW i686 compiler is missing"
-  local control=$Work/hold.control
-  rm -f "$control" "$Work/hold.log"
-  mkfifo "$control"
-  "$Wine" "$FERROWIND_HOLD_OPEN_EXE" "$1" <"$control" >"$Work/hold.log" 2>&1 &
-  HoldPid=$!
-  exec 7>"$control"
-  local i
-  for ((i = 0; i < 300; i++)); do
-    grep -q '^held' "$Work/hold.log" 2>/dev/null && return
-    kill -0 "$HoldPid" 2>/dev/null || break
-    sleep 0.1
-  done
-  echo "HoldOpen did not hold $1: $(cat "$Work/hold.log")" >&2
-  exit 1
-}
-
-ReleaseFile() {
-  echo stop >&7
-  exec 7>&-
-  wait "$HoldPid" || Fail "HoldOpen ended with $?: $(cat "$Work/hold.log")"
 }
 
 # ExpectBoxes text...: the boxes shown, exactly and in order.

@@ -114,7 +114,7 @@ ExpectFullInstallation() {
 ScenarioFull() {
   FullLayout
   ScreenshotBox=0
-  ScreenshotFile=$FERROWIND_WINE_WORK/confirmation.png
+  ScreenshotFile=$ConfigWork/confirmation.png
   RunSetup "$Pkg" ok ok ok
   ExpectFullInstallation
   if command -v import >/dev/null; then
@@ -238,6 +238,33 @@ ScenarioReadOnlyHelp() {
   RunSetup "$Pkg" ok ok
   ExpectHelpNotHooked
   [ "$(stat -c %a "$Ide/Help/Delphi9.cfg")" = 444 ] || Fail "Delphi9.cfg is no longer read-only"
+}
+
+# HoldFile <Windows path>: another program opens the file with no sharing and keeps it
+# open until ReleaseFile.
+HoldFile() {
+  [ -f "${FERROWIND_HOLD_OPEN_EXE:-}" ] ||
+    Skip "no HoldOpen.exe at ${FERROWIND_HOLD_OPEN_EXE:-(unset)}: the MinGW i686 compiler is missing"
+  local control=$Work/hold.control
+  rm -f "$control" "$Work/hold.log"
+  mkfifo "$control"
+  "$Wine" "$FERROWIND_HOLD_OPEN_EXE" "$1" <"$control" >"$Work/hold.log" 2>&1 &
+  HoldPid=$!
+  exec 7>"$control"
+  local i
+  for ((i = 0; i < 300; i++)); do
+    grep -q '^held' "$Work/hold.log" 2>/dev/null && return
+    kill -0 "$HoldPid" 2>/dev/null || break
+    sleep 0.1
+  done
+  echo "HoldOpen did not hold $1: $(cat "$Work/hold.log")" >&2
+  exit 1
+}
+
+ReleaseFile() {
+  echo stop >&7
+  exec 7>&-
+  wait "$HoldPid" || Fail "HoldOpen ended with $?: $(cat "$Work/hold.log")"
 }
 
 # Another program (the IDE, an editor) holds the help configuration open and shares it
