@@ -20,11 +20,12 @@ Fail() {
 Failures=0
 
 # UseConfig <config>: the environment for one configuration (x86-win64, x86-win32 or
-# x64-win64), given FERROWIND_WINE_WORK. Sets and exports WINEPREFIX, WINEARCH, WINELOADER,
-# WINEDLLOVERRIDES, WINEDEBUG and, while the configuration's X server runs, DISPLAY (it is
-# unset otherwise, so nothing appears on the caller's screen); sets Config, ConfigWork (the
-# configuration's scratch folder), Wine (the loader to run), WineServer, DriveC and SetupExe
-# (the Setup.exe under test, put there by prefix.sh).
+# x64-win64), given FERROWIND_WINE_WORK. Exports WINEPREFIX, WINEARCH, WINELOADER,
+# WINEDLLOVERRIDES, WINEDEBUG, and DISPLAY while the configuration's X server runs (it is
+# unset otherwise, so that nothing appears on the caller's screen, unless OnXServer gave
+# the script a private X server). Sets Config, ConfigWork (the configuration's scratch
+# folder), Wine (the loader to run), WineServer, DriveC and SetupExe (the Setup.exe under
+# test, put there by prefix.sh).
 UseConfig() {
   Config=${1:?configuration}
   [ -n "${FERROWIND_WINE_WORK:-}" ] || { echo "FERROWIND_WINE_WORK is not set" >&2; exit 1; }
@@ -53,7 +54,7 @@ UseConfig() {
   pid=$(cat "$ConfigWork/xvfb.pid" 2>/dev/null)
   if [ -n "$display" ] && [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
     export DISPLAY=:$display
-  else
+  elif [ -z "${FERROWIND_WINE_ON_X:-}" ]; then
     unset DISPLAY
   fi
 }
