@@ -21,9 +21,9 @@ Failures=0
 
 # UseConfig <config>: the environment for one configuration (x86-win64, x86-win32 or
 # x64-win64), given FERROWIND_WINE_WORK. Exports WINEPREFIX, WINEARCH, WINELOADER,
-# WINEDLLOVERRIDES, WINEDEBUG, and DISPLAY while the configuration's X server runs (it is
-# unset otherwise, so that nothing appears on the caller's screen, unless OnXServer gave
-# the script a private X server). Sets Config, ConfigWork (the configuration's scratch
+# WINEDLLOVERRIDES, WINEDEBUG, LC_ALL, and DISPLAY while the configuration's X server runs
+# (it is unset otherwise, so that nothing appears on the caller's screen, unless OnXServer
+# gave the script a private X server). Sets Config, ConfigWork (the configuration's scratch
 # folder), Wine (the loader to run), WineServer, DriveC and SetupExe (the Setup.exe under
 # test, put there by prefix.sh).
 UseConfig() {
@@ -47,6 +47,9 @@ UseConfig() {
   # No Mono or Gecko installers: they would ask in a box of their own.
   export WINEDLLOVERRIDES="mscoree,mshtml="
   export WINEDEBUG=-all
+  # Wine names Unix files in the locale's character set and picks the ANSI code page from
+  # the locale: C.UTF-8 gives UTF-8 names and code page 1252 whatever the caller's locale.
+  export LC_ALL=C.UTF-8
   DriveC=$WINEPREFIX/drive_c
   SetupExe=$ConfigWork/Setup.exe
   local display pid
