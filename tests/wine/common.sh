@@ -44,8 +44,9 @@ UseConfig() {
   done
   ConfigWork=$FERROWIND_WINE_WORK/$Config
   export WINEARCH WINEPREFIX=$ConfigWork/prefix WINELOADER=$Wine
-  # No Mono or Gecko installers: they would ask in a box of their own.
-  export WINEDLLOVERRIDES="mscoree,mshtml="
+  # No Mono or Gecko installers: they would ask in a box of their own. No menu entries in
+  # the user's desktop for the prefix's programs.
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
   export WINEDEBUG=-all
   # Wine names Unix files in the locale's character set and picks the ANSI code page from
   # the locale: C.UTF-8 gives UTF-8 names and code page 1252 whatever the caller's locale.
@@ -149,16 +150,12 @@ WriteRegistryFile() {
   rm -f "$file.utf8"
 }
 
-# Empties the Borland keys of both views, then imports a REGEDIT4 file into the 32-bit
-# view, where the IDEs register and where the 64-bit Setup.exe looks too. A 32-bit prefix
-# has one view only, and /reg:32 names it.
+# Empties the Borland keys, then imports a REGEDIT4 file into the 32-bit view, where the
+# IDEs register and where the 64-bit Setup.exe looks too (a 32-bit prefix has that view
+# only, and /reg:32 names it). The user's Software key is one for both views.
 ResetRegistry() {
-  local root view
-  for root in HKLM HKCU; do
-    for view in 32 64; do
-      "$Wine" reg delete "$root\\Software\\Borland" /f /reg:$view >/dev/null 2>&1 || true
-    done
-  done
+  "$Wine" reg delete 'HKLM\Software\Borland' /f /reg:32 >/dev/null 2>&1 || true
+  "$Wine" reg delete 'HKCU\Software\Borland' /f /reg:32 >/dev/null 2>&1 || true
   if [ $# -gt 0 ]; then
     "$Wine" reg import "$1" /reg:32 >/dev/null 2>&1 || { echo "reg import $1 failed" >&2; exit 1; }
   fi

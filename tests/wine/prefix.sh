@@ -32,13 +32,14 @@ echo "Setup.exe from $source, sha256 $(sha256sum "$SetupExe" | cut -d' ' -f1)"
 
 StopServers
 rm -rf "$WINEPREFIX"
-# Booting needs no X server; the wineserver it leaves is ended before the boxes need one.
+# Booting needs no X server, and must not have one: a prefix booted without it keeps a
+# desktop that shows no boxes. So its wineserver ends before StartServers starts the one
+# that the scenarios share, on the X server.
 unset DISPLAY
 "$Wine" wineboot -i >"$ConfigWork/wineboot.log" 2>&1 || {
   cat "$ConfigWork/wineboot.log" >&2
   exit 1
 }
-"$WineServer" -w
 [ -d "$DriveC/windows" ] || { echo "wineboot made no drive_c" >&2; exit 1; }
 # With no window manager on the X server, Wine draws the boxes' frames and captions itself.
 "$Wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1

@@ -306,6 +306,8 @@ ScenarioRegistryView() {
   mkdir -p "$(UnixPath "C:\\fw\\$Name\\ide10\\Lib")"
   WriteRegistryFile "$Work/registry64.reg" 'REGEDIT4' '' '[HKEY_LOCAL_MACHINE\SOFTWARE\Borland\Delphi\10.0]' \
     "\"RootDir\"=\"C:\\\\fw\\\\$Name\\\\ide10\"" ''
+  # Only this scenario writes to the 64-bit view, under a version no other one uses.
+  "$Wine" reg delete 'HKLM\Software\Borland' /f /reg:64 >/dev/null 2>&1
   "$Wine" reg import "$Work/registry64.reg" /reg:64 >/dev/null 2>&1 || Fail "reg import /reg:64 failed"
   # The keys are where the test means them to be, seen from the 64-bit view.
   "$Wine" reg query 'HKLM\Software\Wow6432Node\Borland\Delphi\9.0' /v RootDir /reg:64 >/dev/null 2>&1 ||
