@@ -70,7 +70,8 @@ FindTools() {
       *) Skip "wine64 is not installed (Debian package wine64)" ;;
     esac
   fi
-  if [ "$Config" = x86-win64 ] && [ ! -x "$(dirname "$Wine")/wine" ] && ! command -v wine >/dev/null; then
+  # wine64 hands a 32-bit program to the 32-bit loader beside it.
+  if [ "$Config" = x86-win64 ] && [ ! -x "$(dirname "$Wine")/wine" ]; then
     Skip "a 32-bit program in a 64-bit prefix needs the 32-bit loader (package wine32:i386)"
   fi
   [ -n "$WineServer" ] || Skip "wineserver is not installed (Debian package wine64)"
