@@ -32,9 +32,9 @@ echo "Setup.exe from $source, sha256 $(sha256sum "$SetupExe" | cut -d' ' -f1)"
 
 StopServers
 rm -rf "$WINEPREFIX"
-# Booting needs no X server, and must not have one: a prefix booted without it keeps a
-# desktop that shows no boxes. So its wineserver ends before StartServers starts the one
-# that the scenarios share, on the X server.
+# Booting needs no X server. The desktop that such a boot leaves shows no boxes, so
+# StartServers ends the boot's wineserver before it starts the one the scenarios share, on
+# the X server. (Booting on the X server instead stalled a later run by some 10 s.)
 unset DISPLAY
 "$Wine" wineboot -i >"$ConfigWork/wineboot.log" 2>&1 || {
   cat "$ConfigWork/wineboot.log" >&2
