@@ -1,6 +1,6 @@
 # Shared by the Wine end-to-end scripts: finding the tools, the prefix, registry set-up and
 # checks, running Setup.exe while answering its boxes, and assertions.
-# Expects FERROWIND_WINE_WORK (scratch folder, holds the prefix) and FERROWIND_SETUP_EXE.
+# Expects FERROWIND_WINE_WORK, the scratch folder that holds one folder per configuration.
 
 set -u
 
@@ -19,50 +19,77 @@ Fail() {
 
 Failures=0
 
-# wine64 is enough: the test program is the 64-bit build, this machine runs no 32-bit code.
-FindTools() {
-  Wine=""
-  for candidate in "${FERROWIND_WINE:-}" /usr/lib/wine/wine64 "$(command -v wine64 || true)" \
-                   "$(command -v wine || true)"; do
-    if [ -n "$candidate" ] && [ -x "$candidate" ]; then Wine=$candidate; break; fi
-  done
-  [ -n "$Wine" ] || Skip "wine64 is not installed (Debian package wine64)"
+# UseConfig <config>: the environment for one configuration (x86-win64, x86-win32 or
+# x64-win64), given FERROWIND_WINE_WORK. Exports WINEPREFIX, WINEARCH, WINELOADER,
+# WINEDLLOVERRIDES, WINEDEBUG, LC_ALL, and DISPLAY while the configuration's X server runs
+# (it is unset otherwise, so that nothing appears on the caller's screen, unless OnXServer
+# gave the script a private X server). Sets Config, ConfigWork (the configuration's scratch
+# folder), Wine (the loader to run), WineServer, DriveC and SetupExe (the Setup.exe under
+# test, put there by prefix.sh).
+UseConfig() {
+  Config=${1:?configuration}
+  [ -n "${FERROWIND_WINE_WORK:-}" ] || { echo "FERROWIND_WINE_WORK is not set" >&2; exit 1; }
+  local loader
+  case "$Config" in
+    x86-win64 | x64-win64) WINEARCH=win64 loader=wine64 ;;
+    x86-win32) WINEARCH=win32 loader=wine ;;
+    *) echo "unknown Wine configuration $Config" >&2; exit 2 ;;
+  esac
+  Wine=/usr/lib/wine/$loader
+  [ -x "$Wine" ] || Wine=$(command -v "$loader" || true)
   WineServer=""
-  for candidate in "$(dirname "$Wine")/wineserver" "$(command -v wineserver || true)"; do
+  local candidate
+  for candidate in /usr/lib/wine/wineserver64 /usr/lib/wine/wineserver32 "$(command -v wineserver || true)"; do
     if [ -n "$candidate" ] && [ -x "$candidate" ]; then WineServer=$candidate; break; fi
   done
+  ConfigWork=$FERROWIND_WINE_WORK/$Config
+  export WINEARCH WINEPREFIX=$ConfigWork/prefix WINELOADER=$Wine
+  # No Mono or Gecko installers: they would ask in a box of their own. No menu entries in
+  # the user's desktop for the prefix's programs.
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+  export WINEDEBUG=-all
+  # Wine names Unix files in the locale's character set and picks the ANSI code page from
+  # the locale: C.UTF-8 gives UTF-8 names and code page 1252 whatever the caller's locale.
+  export LC_ALL=C.UTF-8
+  DriveC=$WINEPREFIX/drive_c
+  SetupExe=$ConfigWork/Setup.exe
+  local display pid
+  display=$(cat "$ConfigWork/xvfb.display" 2>/dev/null)
+  pid=$(cat "$ConfigWork/xvfb.pid" 2>/dev/null)
+  if [ -n "$display" ] && [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
+    export DISPLAY=:$display
+  elif [ -z "${FERROWIND_WINE_ON_X:-}" ]; then
+    unset DISPLAY
+  fi
+}
+
+FindTools() {
+  if [ -z "$Wine" ] || [ ! -x "$Wine" ]; then
+    case "$Config" in
+      x86-win32) Skip "the 32-bit Wine loader is missing (dpkg --add-architecture i386; package wine32:i386)" ;;
+      *) Skip "wine64 is not installed (Debian package wine64)" ;;
+    esac
+  fi
+  # wine64 hands a 32-bit program to the 32-bit loader beside it.
+  if [ "$Config" = x86-win64 ] && [ ! -x "$(dirname "$Wine")/wine" ]; then
+    Skip "a 32-bit program in a 64-bit prefix needs the 32-bit loader (package wine32:i386)"
+  fi
   [ -n "$WineServer" ] || Skip "wineserver is not installed (Debian package wine64)"
   command -v xvfb-run >/dev/null && command -v Xvfb >/dev/null ||
     Skip "xvfb-run or Xvfb is not installed (Debian package xvfb)"
   command -v xdotool >/dev/null || Skip "xdotool is not installed (Debian package xdotool)"
   command -v iconv >/dev/null || Skip "iconv is not installed"
-  export WINELOADER=$Wine
 }
 
+# The scenarios run the Setup.exe that prefix.sh put in the configuration's folder.
 FindSetup() {
-  [ -n "${FERROWIND_SETUP_EXE:-}" ] && [ -f "$FERROWIND_SETUP_EXE" ] ||
-    Skip "no Setup.exe at ${FERROWIND_SETUP_EXE:-(unset)}: build the windows-x64 preset first"
-}
-
-SetPrefix() {
-  [ -n "${FERROWIND_WINE_WORK:-}" ] || { echo "FERROWIND_WINE_WORK is not set" >&2; exit 1; }
-  export WINEPREFIX=$FERROWIND_WINE_WORK/prefix
-  export WINEARCH=win64
-  # No Mono or Gecko installers: they would ask in a box of their own.
-  export WINEDLLOVERRIDES="mscoree,mshtml="
-  export WINEDEBUG=-all
-  DriveC=$WINEPREFIX/drive_c
+  [ -f "$SetupExe" ] || Skip "no $SetupExe: wine.$Config.prefix did not run or found no build"
 }
 
 # The X server that prefix.sh started for the whole run, when it runs; otherwise the
 # calling script runs again on a private one.
 OnXServer() {
-  local display pid
-  display=$(cat "$FERROWIND_WINE_WORK/xvfb.display" 2>/dev/null)
-  pid=$(cat "$FERROWIND_WINE_WORK/xvfb.pid" 2>/dev/null)
-  if [ -n "$display" ] && [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
-    export DISPLAY=:$display
-  elif [ -z "${FERROWIND_WINE_ON_X:-}" ]; then
+  if [ -z "${DISPLAY:-}" ] && [ -z "${FERROWIND_WINE_ON_X:-}" ]; then
     FERROWIND_WINE_ON_X=1 exec xvfb-run -a -s "-screen 0 800x600x24" bash "$0" "$@"
   fi
 }
@@ -71,17 +98,17 @@ OnXServer() {
 # starts in a moment instead of booting Wine's services again. StopServers ends them.
 StartServers() {
   StopServers
-  rm -f "$FERROWIND_WINE_WORK/xvfb.display"
+  rm -f "$ConfigWork/xvfb.display"
   setsid Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp \
-    3>"$FERROWIND_WINE_WORK/xvfb.display" </dev/null >"$FERROWIND_WINE_WORK/xvfb.log" 2>&1 &
-  echo $! >"$FERROWIND_WINE_WORK/xvfb.pid"
+    3>"$ConfigWork/xvfb.display" </dev/null >"$ConfigWork/xvfb.log" 2>&1 &
+  echo $! >"$ConfigWork/xvfb.pid"
   local i
   for ((i = 0; i < 100; i++)); do
-    [ -s "$FERROWIND_WINE_WORK/xvfb.display" ] && break
+    [ -s "$ConfigWork/xvfb.display" ] && break
     sleep 0.1
   done
-  [ -s "$FERROWIND_WINE_WORK/xvfb.display" ] || { echo "Xvfb did not start" >&2; exit 1; }
-  DISPLAY=:$(cat "$FERROWIND_WINE_WORK/xvfb.display")
+  [ -s "$ConfigWork/xvfb.display" ] || { echo "Xvfb did not start" >&2; exit 1; }
+  DISPLAY=:$(cat "$ConfigWork/xvfb.display")
   export DISPLAY
   # Stays 30 s after the last Wine process, so a run that is cut short leaves nothing.
   "$WineServer" -p30 </dev/null >/dev/null 2>&1
@@ -92,9 +119,9 @@ StopServers() {
   "$WineServer" -k >/dev/null 2>&1 || true
   "$WineServer" -w >/dev/null 2>&1 || true
   local pid
-  pid=$(cat "$FERROWIND_WINE_WORK/xvfb.pid" 2>/dev/null)
+  pid=$(cat "$ConfigWork/xvfb.pid" 2>/dev/null)
   if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then kill "$pid"; fi
-  rm -f "$FERROWIND_WINE_WORK/xvfb.pid" "$FERROWIND_WINE_WORK/xvfb.display"
+  rm -f "$ConfigWork/xvfb.pid" "$ConfigWork/xvfb.display"
 }
 
 # Unix path of a Windows path on drive C:, e.g. UnixPath 'C:\fw\ide'.
@@ -114,8 +141,19 @@ WriteCrLf() {
   for line in "$@"; do printf '%s\r\n' "$line" >>"$file"; done
 }
 
-# Empties the Borland keys of both roots, then imports a REGEDIT4 file into the 32-bit
-# view, where the 64-bit Setup.exe looks through KEY_WOW64_32KEY and the IDEs register.
+# A REGEDIT4 file: CR LF line ends, in the ANSI code page (1252) as regedit and reg import
+# read it; the arguments are UTF-8 lines.
+WriteRegistryFile() {
+  local file=$1
+  shift
+  WriteCrLf "$file.utf8" "$@"
+  iconv -f UTF-8 -t CP1252 "$file.utf8" >"$file" || { echo "$file: not code page 1252" >&2; exit 1; }
+  rm -f "$file.utf8"
+}
+
+# Empties the Borland keys, then imports a REGEDIT4 file into the 32-bit view, where the
+# IDEs register and where the 64-bit Setup.exe looks too (a 32-bit prefix has that view
+# only, and /reg:32 names it). The user's Software key is one for both views.
 ResetRegistry() {
   "$Wine" reg delete 'HKLM\Software\Borland' /f /reg:32 >/dev/null 2>&1 || true
   "$Wine" reg delete 'HKCU\Software\Borland' /f /reg:32 >/dev/null 2>&1 || true

@@ -1,7 +1,7 @@
 #!/bin/bash
-# Ends the X server and wineserver that prefix.sh started.
+# stop.sh <config>: ends the X server and wineserver that prefix.sh started.
 . "$(dirname "$0")/common.sh"
+UseConfig "${1:?configuration}"
 FindTools
-SetPrefix
 StopServers
 echo "stopped"
