@@ -1,0 +1,45 @@
+// The host contract: one set of expectations that every host meets (the in-memory double,
+// the POSIX emulation and the Win32 host under Wine), so that they cannot drift apart.
+// Each test binary defines the hosts it runs and instantiates the suite over them.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "platform/Host.h"
+
+namespace Ferrowind {
+
+// Every host starts with the folder Root() and this user key (so also its parents).
+inline const std::string ContractKey = "Software\\Ferrowind Contract\\App\\Palette";
+
+class THostUnderTest {
+ public:
+  virtual ~THostUnderTest() = default;
+  virtual THost& Host() = 0;
+  virtual std::string Root() = 0;  // a folder, named with "\" separators
+  // Makes a file (and its folders) behind the host's back.
+  virtual void PutFile(const std::string& relative, const std::string& data) = 0;
+  std::string At(const std::string& relative) { return Root() + "\\" + relative; }
+};
+
+using THostFactory = std::function<std::unique_ptr<THostUnderTest>()>;
+using THostParam = std::pair<const char*, THostFactory>;
+
+class HostContract : public ::testing::TestWithParam<THostParam> {
+ protected:
+  void SetUp() override { subject = GetParam().second(); }
+  void TearDown() override { subject.reset(); }
+  THost& Host() { return subject->Host(); }
+  std::string At(const std::string& relative) { return subject->At(relative); }
+  std::unique_ptr<THostUnderTest> subject;
+};
+
+// Names each instance after its host, so a failure names the host as well as the test.
+inline std::string HostName(const ::testing::TestParamInfo<THostParam>& info) { return info.param.first; }
+
+}  // namespace Ferrowind
