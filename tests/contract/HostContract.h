@@ -7,8 +7,8 @@
 
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
-#include <utility>
 
 #include "platform/Host.h"
 
@@ -27,12 +27,16 @@ class THostUnderTest {
   std::string At(const std::string& relative) { return Root() + "\\" + relative; }
 };
 
-using THostFactory = std::function<std::unique_ptr<THostUnderTest>()>;
-using THostParam = std::pair<const char*, THostFactory>;
+struct THostParam {
+  const char* Name;
+  std::function<std::unique_ptr<THostUnderTest>()> Make;
+  // A failure names the host, not the bytes of this struct.
+  friend void PrintTo(const THostParam& param, std::ostream* out) { *out << param.Name; }
+};
 
 class HostContract : public ::testing::TestWithParam<THostParam> {
  protected:
-  void SetUp() override { subject = GetParam().second(); }
+  void SetUp() override { subject = GetParam().Make(); }
   void TearDown() override { subject.reset(); }
   THost& Host() { return subject->Host(); }
   std::string At(const std::string& relative) { return subject->At(relative); }
@@ -40,6 +44,6 @@ class HostContract : public ::testing::TestWithParam<THostParam> {
 };
 
 // Names each instance after its host, so a failure names the host as well as the test.
-inline std::string HostName(const ::testing::TestParamInfo<THostParam>& info) { return info.param.first; }
+inline std::string HostName(const ::testing::TestParamInfo<THostParam>& info) { return info.param.Name; }
 
 }  // namespace Ferrowind
