@@ -19,20 +19,11 @@ endforeach()
 target_link_options(Setup PRIVATE
   -mwindows -static -static-libgcc -static-libstdc++ -s -Wl,--gc-sections)
 
-# Where the programs run, and that one commit always builds the same bytes (Setup.exe and
-# ferrowind-check.exe alike). The header asks for Windows XP (5.01), or XP x64 (5.02) for
-# the 64-bit build: no function imported is younger. The PE time stamp is left out (0), so
-# the checksum over it is the same in every build; the source and build folders are kept out
-# of the objects.
-if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-  set(FERROWIND_WINDOWS_MINOR 2)
-else()
-  set(FERROWIND_WINDOWS_MINOR 1)
-endif()
-set(FERROWIND_PE_LINK_OPTIONS
-  -Wl,--major-subsystem-version,5 -Wl,--minor-subsystem-version,${FERROWIND_WINDOWS_MINOR}
-  -Wl,--major-os-version,5 -Wl,--minor-os-version,${FERROWIND_WINDOWS_MINOR}
-  -Wl,--no-insert-timestamp)
+# One commit always builds the same bytes (Setup.exe and ferrowind-check.exe alike): the PE
+# time stamp is left out (0), so the checksum over it is the same in every build, and the
+# source and build folders are kept out of the objects. ld's subsystem version (4.00) is
+# left as it is: it lets Windows XP load the programs, which tests/release checks.
+set(FERROWIND_PE_LINK_OPTIONS -Wl,--no-insert-timestamp)
 set(FERROWIND_PATH_FLAGS -ffile-prefix-map=${PROJECT_SOURCE_DIR}/= -ffile-prefix-map=${PROJECT_BINARY_DIR}/=)
 foreach(target ferrowind_core ferrowind_host Setup)
   target_compile_options(${target} PRIVATE ${FERROWIND_PATH_FLAGS})

@@ -132,7 +132,8 @@ def Main(argv):
     present = LoadFunctions(argv[1])
     results = [Check(path, present) for path in argv[2:]]
     if all(results):
-        print("oldest Windows that loads them: Windows XP (SP3 for the manifest)")
+        print("oldest Windows: Windows XP SP3 (the header allows it, every import is there, and SP3 reads"
+              " the manifest); older ones are not checked")
     return 0 if all(results) else 1
 
 
