@@ -429,7 +429,13 @@ TFind THostPosix::FindFirst(const std::string& pattern, THandle* find, TFindEntr
       if (folder.size() == 1) realFolder = "/";
     }
     DIR* dir = opendir(realFolder.c_str());
-    if (dir == nullptr) return errno == ENOENT || errno == ENOTDIR ? TFind::NoMore : TFind::Failed;
+    if (dir == nullptr) {
+      // A missing folder lists nothing; a file named as the folder is an error, as on Windows.
+      const int error = errno;
+      struct stat info {};
+      const bool isFile = error == ENOTDIR && stat(realFolder.c_str(), &info) == 0;
+      return (error == ENOENT || error == ENOTDIR) && !isFile ? TFind::NoMore : TFind::Failed;
+    }
     std::vector<std::string> names;
     while (const dirent* item = readdir(dir)) {
       if (MatchesWildcard(last, item->d_name)) names.emplace_back(item->d_name);

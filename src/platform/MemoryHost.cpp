@@ -276,7 +276,8 @@ TFind TMemoryHost::FindFirst(const std::string& pattern, THandle* find, TFindEnt
   TOpenFind found;
   if (last == "*.*" || last == "*") {
     const auto node = FFiles.find(folder);
-    if (node == FFiles.end() || !node->second.IsFolder) return TFind::NoMore;
+    if (node == FFiles.end()) return TFind::NoMore;
+    if (!node->second.IsFolder) return TFind::Failed;  // Windows: "the directory name is invalid"
     found.Entries.push_back({".", AttrDirectory});
     found.Entries.push_back({"..", AttrDirectory});
     const std::string prefix = folder + "\\";

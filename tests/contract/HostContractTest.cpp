@@ -231,6 +231,9 @@ TEST_P(HostContract, FoldersAreMadeOnceAndListedWithAttributeWords) {
   EXPECT_EQ(Host().FindFirst(At("Nowhere\\*.*"), &find, &entry), TFind::NoMore);
   EXPECT_EQ(find, 0u);
   EXPECT_EQ(Host().FindFirst(At("Sub\\none.gid"), &find, &entry), TFind::NoMore);
+  // A file taken for a folder is not an empty folder.
+  EXPECT_EQ(Host().FindFirst(At("Sub\\B.txt\\*.*"), &find, &entry), TFind::Failed);
+  EXPECT_EQ(find, 0u);
   ASSERT_EQ(Host().FindFirst(At("sub\\b.TXT"), &find, &entry), TFind::Entry);
   EXPECT_EQ(entry.Name, "B.txt");
   EXPECT_EQ(entry.Attributes & AttrArchive, AttrArchive);
