@@ -1,6 +1,9 @@
 // The host contract: one set of expectations that every host meets (the in-memory double,
 // the POSIX emulation and the Win32 host under Wine), so that they cannot drift apart.
 // Each test binary defines the hosts it runs and instantiates the suite over them.
+// No expectation depends on the host: where the emulation and Windows (as Wine shows it)
+// differed, the emulation was changed to do what Windows does, and where Wine let through
+// what Windows refuses, the Win32 host checks first.
 #pragma once
 
 #include <gtest/gtest.h>
