@@ -14,8 +14,8 @@ target_link_libraries(ferrowind-check PRIVATE ferrowind_check ferrowind_host)
 if(WIN32)
   # A console program, as self-contained as Setup.exe: no DLL beyond Windows' own.
   foreach(target ferrowind_check ferrowind-check)
-    target_compile_options(${target} PRIVATE -Os -ffunction-sections -fdata-sections)
+    target_compile_options(${target} PRIVATE -Os -ffunction-sections -fdata-sections ${FERROWIND_PATH_FLAGS})
   endforeach()
   target_link_options(ferrowind-check PRIVATE
-    -mconsole -static -static-libgcc -static-libstdc++ -s -Wl,--gc-sections)
+    -mconsole -static -static-libgcc -static-libstdc++ -s -Wl,--gc-sections ${FERROWIND_PE_LINK_OPTIONS})
 endif()

@@ -19,6 +19,17 @@ endforeach()
 target_link_options(Setup PRIVATE
   -mwindows -static -static-libgcc -static-libstdc++ -s -Wl,--gc-sections)
 
+# One commit always builds the same bytes (Setup.exe and ferrowind-check.exe alike): the PE
+# time stamp is left out (0), so the checksum over it is the same in every build, and the
+# source and build folders are kept out of the objects. ld's subsystem version (4.00) is
+# left as it is: it lets Windows XP load the programs, which tests/release checks.
+set(FERROWIND_PE_LINK_OPTIONS -Wl,--no-insert-timestamp)
+set(FERROWIND_PATH_FLAGS -ffile-prefix-map=${PROJECT_SOURCE_DIR}/= -ffile-prefix-map=${PROJECT_BINARY_DIR}/=)
+foreach(target ferrowind_core ferrowind_host Setup)
+  target_compile_options(${target} PRIVATE ${FERROWIND_PATH_FLAGS})
+endforeach()
+target_link_options(Setup PRIVATE ${FERROWIND_PE_LINK_OPTIONS})
+
 # The vendor's zip: the program, the checker, an example configuration with its keywords
 # explained, and a short README.
 install(TARGETS Setup RUNTIME DESTINATION .)
@@ -27,6 +38,16 @@ install(FILES ${PROJECT_SOURCE_DIR}/vendor/Setup.cfg ${PROJECT_SOURCE_DIR}/vendo
 # The checker is defined after this file; the expression is resolved when the build is
 # generated.
 install(PROGRAMS $<TARGET_FILE:ferrowind-check> DESTINATION .)
+# SHA256SUMS, so that a vendor can show users which binaries they ship (sha256sum -c, or
+# certutil -hashfile Setup.exe SHA256 on Windows).
+install(CODE [[
+  set(sums "")
+  foreach(file Setup.exe ferrowind-check.exe)
+    file(SHA256 "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/${file}" hash)
+    string(APPEND sums "${hash}  ${file}\n")
+  endforeach()
+  file(WRITE "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/SHA256SUMS" "${sums}")
+]])
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME FerrowindSetup)
 set(CPACK_PACKAGE_FILE_NAME "FerrowindSetup-${PROJECT_VERSION}-${CMAKE_SYSTEM_PROCESSOR}")

@@ -41,6 +41,13 @@ enum class TFileAccess { Read, ReadWrite };
 enum class TFileShare { None, Read };                   // what other openers may do meanwhile
 enum class TFileCreate { OpenExisting, CreateAlways };  // CreateAlways truncates an existing file
 
+// What a string value stored from data holds, and so what a read of it gives: Windows adds
+// the terminating zero that RegSetValueExA's caller left out (it looks at the byte after the
+// data, which std::string keeps 0), and regedit imports strings with one.
+inline std::string StoredString(const std::string& data) {
+  return data.empty() || data.back() == '\0' ? data : data + '\0';
+}
+
 struct TFindEntry {
   std::string Name;          // the entry's own name, no folder
   std::uint32_t Attributes;  // the full attribute word, unmasked
@@ -57,11 +64,12 @@ class THost {
   // Opens an existing key; never creates one. On failure *key is 0 and nothing is held.
   // A key opened for Read cannot be set, one opened for Write cannot be queried.
   virtual bool RegOpen(TRootKey root, const std::string& path, TRegAccess access, THandle* key) = 0;
-  // Reads a value's whole data, whatever its type or length. Missing when the key has no
-  // such value, Failed for any other error; *data is empty unless Found.
+  // Reads a value's whole data, whatever its type or length, a string's terminating zero
+  // included. Missing when the key has no such value, Failed for any other error; *data is
+  // empty unless Found.
   virtual TRegRead RegQuery(THandle key, const std::string& name, std::string* data) = 0;
-  // Stores exactly these bytes as a string value (no terminating zero). On failure the
-  // value is as it was.
+  // Stores these bytes as a string value, which Windows ends with a zero (StoredString).
+  // On failure the value is as it was.
   virtual bool RegSet(THandle key, const std::string& name, const std::string& data) = 0;
   virtual void RegClose(THandle key) = 0;
 

@@ -76,6 +76,14 @@ bool WriteAll(int fd, const char* data, std::size_t count, std::size_t* written)
   return true;
 }
 
+// Whether another open holds the file at path; otherwise *hold keeps everyone else out
+// until it goes. Windows removes, renames and overwrites no open file: none of the opens
+// here shares deletion. A file this process cannot open is not held by it.
+bool HeldElsewhere(const std::string& path, TDescriptor* hold) {
+  *hold = TDescriptor(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW));
+  return hold->Get() >= 0 && flock(hold->Get(), LOCK_EX | LOCK_NB) != 0;
+}
+
 mode_t CreationMask() {
   static const mode_t mask = [] {
     const mode_t current = umask(0);
@@ -280,7 +288,15 @@ TRegRead THostPosix::RegQuery(THandle key, const std::string& name, std::string*
   data->clear();
   const auto it = FKeys.find(key);
   if (it == FKeys.end() || it->second.Access != TRegAccess::Read) return TRegRead::Failed;
-  return it->second.File.Query(it->second.Root, it->second.Path, name, data);
+  // The file as it is now, as a Windows key shows values set since it was opened.
+  TOpenKey& opened = it->second;
+  TRegistryFile fresh;
+  if (!LoadRegistry(opened.FilePath, &fresh)) return TRegRead::Failed;
+  opened.File = std::move(fresh);
+  bool isString = false;
+  const TRegRead read = opened.File.Query(opened.Root, opened.Path, name, data, &isString);
+  if (read == TRegRead::Found && isString) *data = StoredString(*data);
+  return read;
 }
 
 bool THostPosix::RegSet(THandle key, const std::string& name, const std::string& data) {
@@ -325,7 +341,8 @@ bool THostPosix::FileOpen(const std::string& path, TFileAccess access, TFileShar
     created = fd >= 0;
   }
   if (fd < 0) return false;
-  const int lock = share == TFileShare::Read ? LOCK_SH : LOCK_EX;
+  // A writer is kept out by every other open, as on Windows where no open here shares writing.
+  const int lock = share == TFileShare::Read && !writing ? LOCK_SH : LOCK_EX;
   bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && flock(fd, lock | LOCK_NB) == 0;
   if (ok && create == TFileCreate::CreateAlways && !created) ok = ftruncate(fd, 0) == 0;
   if (!ok) {
@@ -411,7 +428,13 @@ TFind THostPosix::FindFirst(const std::string& pattern, THandle* find, TFindEntr
       if (folder.size() == 1) realFolder = "/";
     }
     DIR* dir = opendir(realFolder.c_str());
-    if (dir == nullptr) return errno == ENOENT || errno == ENOTDIR ? TFind::NoMore : TFind::Failed;
+    if (dir == nullptr) {
+      // A missing folder lists nothing; a file named as the folder is an error, as on Windows.
+      const int error = errno;
+      struct stat info {};
+      const bool isFile = error == ENOTDIR && stat(realFolder.c_str(), &info) == 0;
+      return (error == ENOENT || error == ENOTDIR) && !isFile ? TFind::NoMore : TFind::Failed;
+    }
     std::vector<std::string> names;
     while (const dirent* item = readdir(dir)) {
       if (MatchesWildcard(last, item->d_name)) names.emplace_back(item->d_name);
@@ -493,15 +516,18 @@ bool THostPosix::CopyFileTo(const std::string& source, const std::string& destin
   }
   const int in = openat(fromPlace.Folder, fromPlace.Name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (in < 0) return false;
-  if (fstat(in, &fromInfo) != 0 || !S_ISREG(fromInfo.st_mode)) {
+  // Windows' copy reads its source shared for reading only.
+  if (fstat(in, &fromInfo) != 0 || !S_ISREG(fromInfo.st_mode) || flock(in, LOCK_SH | LOCK_NB) != 0) {
     close(in);
     return false;
   }
   const mode_t mode = fromInfo.st_mode & 07777;
   const TPlace place = PlaceOf(to, toLooked);
+  // Cut only once no other open holds the destination.
   const int out = openat(place.Folder, place.Name.c_str(),
-                         O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK | (failIfExists ? O_EXCL : 0), mode);
-  if (out < 0) {
+                         O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | (failIfExists ? O_EXCL : 0), mode);
+  if (out < 0 || flock(out, LOCK_EX | LOCK_NB) != 0 || ftruncate(out, 0) != 0) {
+    if (out >= 0) close(out);
     close(in);
     return false;
   }
@@ -540,6 +566,8 @@ bool THostPosix::RemoveFile(const std::string& path) {
   } else if (S_ISDIR(info.st_mode) || (info.st_mode & S_IWUSR) == 0) {
     return false;  // Windows refuses to delete a read-only file
   }
+  TDescriptor hold;
+  if (S_ISREG(info.st_mode) && HeldElsewhere(real, &hold)) return false;
   return unlink(real.c_str()) == 0;
 }
 
@@ -553,9 +581,12 @@ bool THostPosix::ReplaceWith(const std::string& source, const std::string& desti
   }
   const mode_t fromMode = fromInfo.st_mode & 07777;
   bool restoreMode = false;
+  TDescriptor holdFrom, holdTo;
+  if (HeldElsewhere(from, &holdFrom)) return false;
   if (stat(to.c_str(), &toInfo) == 0) {
     // A rename as root would replace a read-only file; Windows refuses, and so do we.
     if (!S_ISREG(toInfo.st_mode) || (toInfo.st_mode & S_IWUSR) == 0) return false;
+    if (HeldElsewhere(to, &holdTo)) return false;
     // The replacement keeps the permissions of the file it replaces.
     const mode_t toMode = toInfo.st_mode & 07777;
     if (toMode != fromMode) {

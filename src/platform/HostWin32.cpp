@@ -49,6 +49,14 @@ DWORD ClampCount(std::size_t count) {
   return static_cast<DWORD>(count < Largest ? count : Largest);
 }
 
+// Windows refuses to open, copy over or replace a read-only file for writing; Wine run by
+// root does all three, since root may write any Unix file. Asking first keeps the file on both.
+bool IsReadOnlyFile(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
+         (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
 void FillEntry(const WIN32_FIND_DATAA& data, TFindEntry* entry) {
   entry->Name = data.cFileName;
   entry->Attributes = data.dwFileAttributes;
@@ -113,6 +121,7 @@ class THostWin32 final : public THost {
     const DWORD desired = access == TFileAccess::Read ? GENERIC_READ : (GENERIC_READ | GENERIC_WRITE);
     const DWORD sharing = share == TFileShare::Read ? FILE_SHARE_READ : 0;
     const DWORD disposition = create == TFileCreate::OpenExisting ? OPEN_EXISTING : CREATE_ALWAYS;
+    if ((access == TFileAccess::ReadWrite || create == TFileCreate::CreateAlways) && IsReadOnlyFile(path)) return false;
     HANDLE handle = CreateFileA(path.c_str(), desired, sharing, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE || handle == nullptr) return false;
     *file = ToHandle(handle);
@@ -186,6 +195,7 @@ class THostWin32 final : public THost {
   }
 
   bool CopyFileTo(const std::string& source, const std::string& destination, bool failIfExists) override {
+    if (IsReadOnlyFile(destination)) return false;
     return CopyFileA(source.c_str(), destination.c_str(), failIfExists ? TRUE : FALSE) != FALSE;
   }
 
@@ -194,6 +204,11 @@ class THostWin32 final : public THost {
   bool RemoveFile(const std::string& path) override { return DeleteFileA(path.c_str()) != FALSE; }
 
   bool ReplaceWith(const std::string& source, const std::string& destination) override {
+    // Wine moves a folder over a file, and the file is lost; only a file takes another's place.
+    const DWORD from = GetFileAttributesA(source.c_str());
+    if (from == INVALID_FILE_ATTRIBUTES || (from & FILE_ATTRIBUTE_DIRECTORY) != 0 || IsReadOnlyFile(destination)) {
+      return false;
+    }
     // A rename within one volume is atomic; write-through makes it durable before we return.
     return MoveFileExA(source.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
            FALSE;

@@ -153,7 +153,7 @@ TRegRead TMemoryHost::RegQuery(THandle key, const std::string& name, std::string
   const TKey& values = FKeys[open->second.Name];
   const auto value = values.Values.find(Fold(name));
   if (value == values.Values.end()) return TRegRead::Missing;
-  *data = value->second.second;
+  *data = StoredString(value->second.second);
   return TRegRead::Found;
 }
 
@@ -192,7 +192,8 @@ bool TMemoryHost::FileOpen(const std::string& path, TFileAccess access, TFileSha
   const auto node = FFiles.find(folded);
   const bool writable = access == TFileAccess::ReadWrite;
   if (node != FFiles.end() && node->second.IsFolder) return false;
-  if (IsSharedAway(folded, share == TFileShare::None)) return false;
+  // No open here shares writing, so a writer needs the file to itself.
+  if (IsSharedAway(folded, share == TFileShare::None || writable)) return false;
   if (create == TFileCreate::OpenExisting) {
     if (node == FFiles.end()) return false;
     if (writable && (node->second.Attributes & AttrReadOnly)) return false;
@@ -272,7 +273,8 @@ TFind TMemoryHost::FindFirst(const std::string& pattern, THandle* find, TFindEnt
   TOpenFind found;
   if (last == "*.*" || last == "*") {
     const auto node = FFiles.find(folder);
-    if (node == FFiles.end() || !node->second.IsFolder) return TFind::NoMore;
+    if (node == FFiles.end()) return TFind::NoMore;
+    if (!node->second.IsFolder) return TFind::Failed;  // Windows: "the directory name is invalid"
     found.Entries.push_back({".", AttrDirectory});
     found.Entries.push_back({"..", AttrDirectory});
     const std::string prefix = folder + "\\";
@@ -330,7 +332,7 @@ bool TMemoryHost::SetAttributes(const std::string& path, std::uint32_t attribute
 bool TMemoryHost::CopyFileTo(const std::string& source, const std::string& destination, bool failIfExists) {
   if (!Enter(TOp::CopyFileTo, source + " -> " + destination)) return false;
   const auto from = FFiles.find(Fold(source));
-  if (from == FFiles.end() || from->second.IsFolder) return false;
+  if (from == FFiles.end() || from->second.IsFolder || IsSharedAway(from->first, false)) return false;
   const std::string to = Fold(destination);
   const auto folder = FFiles.find(Parent(to));
   if (folder == FFiles.end() || !folder->second.IsFolder) return false;
@@ -372,7 +374,7 @@ bool TMemoryHost::ReplaceWith(const std::string& source, const std::string& dest
   const std::string from = Fold(source);
   const std::string to = Fold(destination);
   const auto node = FFiles.find(from);
-  if (node == FFiles.end() || node->second.IsFolder) return false;
+  if (node == FFiles.end() || node->second.IsFolder || IsSharedAway(from, true)) return false;
   const auto existing = FFiles.find(to);
   if (existing != FFiles.end() &&
       (existing->second.IsFolder || (existing->second.Attributes & AttrReadOnly) || IsSharedAway(to, true))) {

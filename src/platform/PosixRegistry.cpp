@@ -233,14 +233,15 @@ std::size_t TRegistryFile::LastValue(const std::string& key, const std::string& 
   return found;
 }
 
-TRegRead TRegistryFile::Query(TRootKey root, const std::string& path, const std::string& name,
-                              std::string* data) const {
+TRegRead TRegistryFile::Query(TRootKey root, const std::string& path, const std::string& name, std::string* data,
+                              bool* isString) const {
   data->clear();
   if (!FValid) return TRegRead::Failed;
   const std::size_t value = LastValue(KeyName(root, path), name);
   if (value == NoSection) return TRegRead::Missing;
   if (FRecords[value].DataKind == TData::Invalid) return TRegRead::Failed;
   *data = FRecords[value].Data;
+  if (isString != nullptr) *isString = FRecords[value].DataKind == TData::String;
   return TRegRead::Found;
 }
 

@@ -29,7 +29,9 @@ class TRegistryFile {
   // The decoded data of the last line naming the value in any section of the key: string
   // values unescaped, dword: as 4 bytes little-endian, hex: and hex(n): as their bytes.
   // Failed for a value line whose data cannot be decoded; *data is empty unless Found.
-  TRegRead Query(TRootKey root, const std::string& path, const std::string& name, std::string* data) const;
+  // *isString, when asked, says whether the value is a string rather than dword: or hex: data.
+  TRegRead Query(TRootKey root, const std::string& path, const std::string& name, std::string* data,
+                 bool* isString = nullptr) const;
   // Makes name a string value of the (existing) key holding data. Rewrites only the line of
   // that value, or adds one line at the end of the key's last section, or, when only keys
   // below name it, a new section at the end of the text; every other byte stays. False,

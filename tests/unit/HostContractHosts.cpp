@@ -1,0 +1,64 @@
+// The host contract over the in-memory double and the POSIX host, on a temporary folder
+// and registry file.
+#include <stdlib.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "../contract/HostContract.h"
+#include "platform/MemoryHost.h"
+
+namespace Ferrowind {
+namespace {
+
+namespace fs = std::filesystem;
+
+class TMemoryUnderTest : public THostUnderTest {
+ public:
+  TMemoryUnderTest() {
+    FHost.AddFolder(Root());
+    FHost.AddKey(TRootKey::CurrentUser, ContractKey);
+  }
+  THost& Host() override { return FHost; }
+  std::string Root() override { return "C:\\Root"; }
+  void PutFile(const std::string& relative, const std::string& data) override { FHost.AddFile(At(relative), data); }
+
+ private:
+  TMemoryHost FHost;
+};
+
+class TPosixUnderTest : public THostUnderTest {
+ public:
+  TPosixUnderTest() {
+    std::string pattern = (fs::temp_directory_path() / "ferrowind-contract-XXXXXX").string();
+    FRoot = mkdtemp(pattern.data());
+    std::ofstream(FRoot + "/registry.reg", std::ios::binary)
+        << "REGEDIT4\r\n[HKEY_CURRENT_USER\\" + ContractKey + "]\r\n";
+    setenv("FERROWIND_REGISTRY", (FRoot + "/registry.reg").c_str(), 1);
+  }
+  ~TPosixUnderTest() override {
+    std::error_code ignored;
+    fs::remove_all(FRoot, ignored);
+    unsetenv("FERROWIND_REGISTRY");
+  }
+  THost& Host() override { return SystemHost(); }
+  std::string Root() override { return FRoot; }
+  void PutFile(const std::string& relative, const std::string& data) override {
+    std::string path = FRoot + "/" + relative;
+    std::replace(path.begin(), path.end(), '\\', '/');
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream(path, std::ios::binary) << data;
+  }
+
+ private:
+  std::string FRoot;
+};
+
+INSTANTIATE_TEST_SUITE_P(Hosts, HostContract,
+                         ::testing::Values(THostParam{"Memory", [] { return std::make_unique<TMemoryUnderTest>(); }},
+                                           THostParam{"Posix", [] { return std::make_unique<TPosixUnderTest>(); }}),
+                         HostName);
+
+}  // namespace
+}  // namespace Ferrowind
