@@ -10,11 +10,9 @@ namespace Ferrowind {
 // its folder whose name equals it ignoring ASCII case (the first in byte order if several
 // do); otherwise it stays as given, and so do all components after it, so that a file or
 // folder can be created there. Empty components are dropped; a leading separator makes
-// the path absolute, a trailing one is kept. "" gives "".
+// the path absolute, a trailing one is kept. "" gives "", and so does a folder that could
+// not be read to its end, where a name differing in case might have been missed.
 std::string ResolvePosixPath(const std::string& path);
-
-// name with the letters a to z folded to A to Z: equal for names equal ignoring case.
-std::string FoldedName(const std::string& name);
 
 // True when a and b are equal once the letters a to z are folded to A to Z.
 bool EqualIgnoringCase(const std::string& a, const std::string& b);
