@@ -408,13 +408,16 @@ bool THostPosix::SetAttributes(const std::string& path, std::uint32_t attributes
 bool THostPosix::CopyFileTo(const std::string& source, const std::string& destination, bool failIfExists) {
   // The destination's name is looked up in its folder as it is now, so that a file there
   // whose name differs only in case is the one replaced, as on Windows.
-  const std::string from = ResolvePosixPath(source);
-  const std::string to = ResolvePosixPath(destination);
   struct stat fromInfo {
   }, toInfo{};
+  TLooked fromLooked = TLooked::Unknown, toLooked = TLooked::Unknown;
+  const std::string from = ResolvePosixPath(source, &fromLooked, &fromInfo);
+  const std::string to = ResolvePosixPath(destination, &toLooked, &toInfo);
   // Decided before any open: opening a device or a FIFO can block or have effects.
-  if (from.empty() || to.empty() || stat(from.c_str(), &fromInfo) != 0 || !S_ISREG(fromInfo.st_mode)) return false;
-  const bool replacing = stat(to.c_str(), &toInfo) == 0;
+  if (from.empty() || to.empty() || !ExistsFollowing(from, fromLooked, &fromInfo) || !S_ISREG(fromInfo.st_mode)) {
+    return false;
+  }
+  const bool replacing = ExistsFollowing(to, toLooked, &toInfo);
   if (replacing) {
     if (failIfExists || !S_ISREG(toInfo.st_mode) || (toInfo.st_mode & S_IWUSR) == 0) return false;
     // Copying a file onto itself would truncate it before reading it.

@@ -133,12 +133,20 @@ bool MatchesWildcard(const std::string& pattern, const std::string& name) {
   return p == pattern.size();
 }
 
-std::string ResolvePosixPath(const std::string& path) {
+std::string ResolvePosixPath(const std::string& path, TLooked* looked, struct stat* info) {
+  TLooked ignored = TLooked::Unknown;
+  struct stat unused {};
+  if (looked == nullptr) looked = &ignored;
+  if (info == nullptr) info = &unused;
+  *looked = TLooked::Unknown;
   // Where the path exists as written, or all but its last name does, the walk would give
   // the same answer: one or two look-ups instead of one per component.
   std::string plain = PlainPath(path);
-  struct stat info {};
-  if (plain.empty() || lstat(plain.c_str(), &info) == 0) return plain;
+  if (plain.empty()) return plain;
+  if (lstat(plain.c_str(), info) == 0) {
+    *looked = TLooked::Exists;
+    return plain;
+  }
   const std::size_t slash = plain.rfind('/');
   const std::string name = plain.substr(slash == std::string::npos ? 0 : slash + 1);
   if (name.empty() || name == "." || name == "..") return WalkPath(path);
@@ -150,11 +158,18 @@ std::string ResolvePosixPath(const std::string& path) {
     case TScan::Failed:
       return "";
     case TScan::None:
+      *looked = TLooked::Missing;
       return plain;
     case TScan::NoFolder:
       break;
   }
   return WalkPath(path);  // the folder itself may differ in case
+}
+
+bool ExistsFollowing(const std::string& path, TLooked looked, struct stat* info) {
+  if (looked == TLooked::Missing) return false;
+  if (looked == TLooked::Exists && !S_ISLNK(info->st_mode)) return true;
+  return stat(path.c_str(), info) == 0;
 }
 
 }  // namespace Ferrowind
