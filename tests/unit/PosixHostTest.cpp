@@ -105,6 +105,11 @@ TEST_F(PosixHostTest, CopyKeepsDataAndPermissionsAndRefusesItself) {
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(copied), {}), data);
   EXPECT_EQ(fs::status(P("copy.bin")).permissions(), fs::perms(0750));
   EXPECT_FALSE(Host.CopyFileTo(W("COPY.BIN"), W("copy.bin"), false));  // onto itself would empty it
+  // A file whose size the system does not know (0 here) is still copied whole.
+  ASSERT_TRUE(Host.CopyFileTo("\\proc\\version", W("version.txt"), false));
+  std::ifstream version("/proc/version", std::ios::binary), copy(P("version.txt"), std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(copy), {}),
+            std::string(std::istreambuf_iterator<char>(version), {}));
 }
 
 // A copy meets the name already in the folder whatever its case, as Windows does, also one
