@@ -4,7 +4,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,7 +18,6 @@
 
 #include "Base/Text.h"
 #include "platform/Host.h"
-#include "platform/PosixCopyPaths.h"
 #include "platform/PosixPaths.h"
 #include "platform/PosixRegistry.h"
 
@@ -27,7 +25,6 @@ namespace Ferrowind {
 
 namespace {
 
-constexpr std::uint64_t WritebackStep = std::uint64_t{8} << 20;
 
 std::string LastComponent(std::string path) {
   while (path.size() > 1 && path.back() == '/') path.pop_back();
@@ -41,8 +38,8 @@ std::string FolderOf(const std::string& path) {
   return folder.empty() ? "." : folder;
 }
 
-// The Windows attribute word of the entry at path (taken from the folder open as folder,
-// or from the current folder), whose own name is name.
+// The Windows attribute word of the entry at path (relative to the folder open as folder,
+// or to the current folder), whose own name is name.
 std::optional<std::uint32_t> AttributesAt(const std::string& path, const std::string& name, int folder = AT_FDCWD) {
   struct stat info {};
   if (fstatat(folder, path.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
@@ -76,6 +73,26 @@ bool WriteAll(int fd, const char* data, std::size_t count, std::size_t* written)
   return true;
 }
 
+// A descriptor closed when it goes out of scope.
+class TDescriptor {
+ public:
+  explicit TDescriptor(int fd = -1) : FFd(fd) {}
+  TDescriptor(TDescriptor&& other) noexcept : FFd(std::exchange(other.FFd, -1)) {}
+  TDescriptor& operator=(TDescriptor&& other) noexcept {
+    std::swap(FFd, other.FFd);
+    return *this;
+  }
+  TDescriptor(const TDescriptor&) = delete;
+  TDescriptor& operator=(const TDescriptor&) = delete;
+  ~TDescriptor() {
+    if (FFd >= 0) close(FFd);
+  }
+  int Get() const { return FFd; }
+
+ private:
+  int FFd;
+};
+
 // Whether another open holds the file at path; otherwise *hold keeps everyone else out
 // until it goes. Windows removes, renames and overwrites no open file: none of the opens
 // here shares deletion. A file this process cannot open is not held by it.
@@ -93,42 +110,25 @@ mode_t CreationMask() {
   return mask;
 }
 
-// Copies in to out with the kernel's copy calls where the file systems allow them.
-bool CopyData(int in, int out, std::uint64_t expected) {
-  enum class TWay { Range, Send, Plain } way = TWay::Range;
-  std::vector<char> buffer;
+// Copies in, from its current position, to out: size bytes with the kernel's copy call, or
+// with reads and writes from where that call stopped (it cannot cross some file systems,
+// and files whose size the system does not know read as empty to it).
+bool CopyData(int in, int out, std::uint64_t size) {
   std::uint64_t copied = 0;
-  for (;;) {
-    // The size the file had when opened is copied; an empty one is still read once.
-    if (copied >= expected && expected > 0) return true;
-    ssize_t moved = 0;
-    if (way == TWay::Range) {
-      moved = copy_file_range(in, nullptr, out, nullptr, std::size_t{1} << 30, 0);
-      if (moved < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
-        way = TWay::Send;
-        continue;
-      }
-      // Some file systems answer 0 before the end; the next way copies the rest.
-      if (moved == 0 && copied < expected) {
-        way = TWay::Send;
-        continue;
-      }
-    } else if (way == TWay::Send) {
-      moved = sendfile(out, in, nullptr, 0x7ffff000);
-      if (moved < 0 && (errno == EINVAL || errno == ENOSYS)) {
-        way = TWay::Plain;
-        continue;
-      }
-    } else {
-      buffer.resize(std::size_t{1} << 20);
-      moved = read(in, buffer.data(), buffer.size());
-      std::size_t written = 0;
-      if (moved > 0 && !WriteAll(out, buffer.data(), static_cast<std::size_t>(moved), &written)) return false;
-    }
+  while (copied < size) {
+    const ssize_t moved = copy_file_range(in, nullptr, out, nullptr, size - copied, 0);
     if (moved < 0 && errno == EINTR) continue;
-    if (moved < 0) return false;
-    if (moved == 0) return true;
+    if (moved <= 0) break;
     copied += static_cast<std::uint64_t>(moved);
+  }
+  if (size > 0 && copied >= size) return true;
+  std::vector<char> buffer(std::size_t{1} << 20);
+  for (;;) {
+    const ssize_t got = read(in, buffer.data(), buffer.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return got == 0;
+    std::size_t written = 0;
+    if (!WriteAll(out, buffer.data(), static_cast<std::size_t>(got), &written)) return false;
   }
 }
 
@@ -200,43 +200,16 @@ class THostPosix final : public THost {
   struct TOpenFind {
     std::vector<TFindEntry> Entries;
     std::size_t Next = 0;
-    std::string Folder;  // a listed folder, held open so that its files are reached without a walk
-    TDescriptor Handle;
   };
-  // The folder of an open listing, held open; -1 when none lists it.
-  int ListedFolder(const std::string& folder) const {
-    for (const auto& [handle, find] : FFinds) {
-      if (find.Handle.Get() >= 0 && find.Folder == folder) return find.Handle.Get();
-    }
-    return -1;
-  }
-
-  // Where to make a new entry: a name in a folder held open, or the whole path.
-  struct TPlace {
-    int Folder;
-    std::string Name;
-  };
-  TPlace PlaceOf(const std::string& path, TLooked looked) const {
-    const std::size_t slash = path.rfind('/');
-    const int folder = looked == TLooked::Missing ? FCopyFolders.Handle(path.substr(0, slash)) : AT_FDCWD;
-    return folder == AT_FDCWD ? TPlace{AT_FDCWD, path} : TPlace{folder, path.substr(slash + 1)};
-  }
 
   bool LoadRegistry(const std::string& filePath, TRegistryFile* file);
   int Descriptor(THandle file) const;
 
   std::map<THandle, TOpenKey> FKeys;
-  struct TOpenFile {
-    int Fd;
-    std::uint64_t Written = 0;      // bytes written through the handle
-    std::uint64_t WrittenBack = 0;  // of which writing back to the disk has been started
-  };
-
-  std::map<THandle, TOpenFile> FFiles;
+  std::map<THandle, int> FFiles;  // file descriptors
   std::map<THandle, TOpenFind> FFinds;
   std::set<std::string> FReported;  // registry files already named on stderr
   THandle FNextHandle = 1;
-  TFolderNames FCopyFolders;
 };
 
 bool THostPosix::ShowMessage(const std::string& text, TBoxKind kind) {
@@ -315,7 +288,7 @@ bool THostPosix::RegSet(THandle key, const std::string& name, const std::string&
 
 int THostPosix::Descriptor(THandle file) const {
   const auto it = FFiles.find(file);
-  return it == FFiles.end() ? -1 : it->second.Fd;
+  return it == FFiles.end() ? -1 : it->second;
 }
 
 bool THostPosix::FileOpen(const std::string& path, TFileAccess access, TFileShare share, TFileCreate create,
@@ -351,7 +324,7 @@ bool THostPosix::FileOpen(const std::string& path, TFileAccess access, TFileShar
     return false;
   }
   *file = FNextHandle++;
-  FFiles.emplace(*file, TOpenFile{fd});
+  FFiles.emplace(*file, fd);
   return true;
 }
 
@@ -380,19 +353,8 @@ bool THostPosix::FileRead(THandle file, char* buffer, std::size_t count, std::si
 
 bool THostPosix::FileWrite(THandle file, const char* data, std::size_t count, std::size_t* written) {
   *written = 0;
-  const auto it = FFiles.find(file);
-  if (it == FFiles.end()) return false;
-  TOpenFile& open = it->second;
-  const bool ok = WriteAll(open.Fd, data, count, written);
-  // A long write starts going to the disk while it goes on, so that the flush at its end
-  // waits for little more than the last part. Only a hint: the flush still decides.
-  open.Written += *written;
-  if (open.Written - open.WrittenBack >= WritebackStep) {
-    sync_file_range(open.Fd, static_cast<off_t>(open.WrittenBack), static_cast<off_t>(open.Written - open.WrittenBack),
-                    SYNC_FILE_RANGE_WRITE);
-    open.WrittenBack = open.Written;
-  }
-  return ok;
+  const int fd = Descriptor(file);
+  return fd >= 0 && WriteAll(fd, data, count, written);
 }
 
 bool THostPosix::FileFlush(THandle file) {
@@ -403,7 +365,7 @@ bool THostPosix::FileFlush(THandle file) {
 void THostPosix::FileClose(THandle file) {
   const auto it = FFiles.find(file);
   if (it == FFiles.end()) return;
-  close(it->second.Fd);
+  close(it->second);
   FFiles.erase(it);
 }
 
@@ -420,24 +382,28 @@ TFind THostPosix::FindFirst(const std::string& pattern, THandle* find, TFindEntr
     const std::string name = LastComponent(real);
     if (const auto attributes = AttributesAt(real, name)) found.Entries.push_back({name, *attributes});
   } else {
-    std::string realFolder = ".";
-    if (!folder.empty()) {
-      struct stat info {};
-      TLooked looked = TLooked::Unknown;
-      realFolder = ResolveForCopy(folder.substr(0, folder.size() - 1), FCopyFolders, &info, &looked);
-      if (folder.size() == 1) realFolder = "/";
-    }
+    std::string realFolder = folder.empty() ? "." : ResolvePosixPath(folder);
+    if (realFolder.empty()) return TFind::Failed;
     DIR* dir = opendir(realFolder.c_str());
     if (dir == nullptr) {
       // A missing folder lists nothing; a file named as the folder is an error, as on Windows.
       const int error = errno;
       struct stat info {};
-      const bool isFile = error == ENOTDIR && stat(realFolder.c_str(), &info) == 0;
+      std::string named = realFolder;
+      while (named.size() > 1 && named.back() == '/') named.pop_back();
+      const bool isFile = error == ENOTDIR && stat(named.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
       return (error == ENOENT || error == ENOTDIR) && !isFile ? TFind::NoMore : TFind::Failed;
     }
     std::vector<std::string> names;
-    while (const dirent* item = readdir(dir)) {
+    for (;;) {
+      errno = 0;  // readdir gives NULL at the end and on an error alike
+      const dirent* item = readdir(dir);
+      if (item == nullptr) break;
       if (MatchesWildcard(last, item->d_name)) names.emplace_back(item->d_name);
+    }
+    if (errno != 0) {
+      closedir(dir);
+      return TFind::Failed;
     }
     std::sort(names.begin(), names.end());
     for (const std::string& name : names) {
@@ -447,8 +413,6 @@ TFind THostPosix::FindFirst(const std::string& pattern, THandle* find, TFindEntr
         found.Entries.push_back({name, *attributes});
       }
     }
-    found.Folder = realFolder;
-    found.Handle = TDescriptor(fcntl(dirfd(dir), F_DUPFD_CLOEXEC, 0));
     closedir(dir);
   }
   if (found.Entries.empty()) return TFind::NoMore;
@@ -486,35 +450,24 @@ bool THostPosix::SetAttributes(const std::string& path, std::uint32_t attributes
 }
 
 bool THostPosix::CopyFileTo(const std::string& source, const std::string& destination, bool failIfExists) {
+  // The destination's name is looked up in its folder as it is now, so that a file there
+  // whose name differs only in case is the one replaced, as on Windows.
   struct stat fromInfo {
   }, toInfo{};
-  TLooked fromLooked = TLooked::Unknown;
-  TLooked toLooked = TLooked::Unknown;
-  // A file of a folder being listed is reached from the listing's open folder.
-  const std::optional<TPlainPath> split = SplitPlain(source);
-  const int listed = split ? ListedFolder(split->Folder) : -1;
-  std::string from;
-  TPlace fromPlace{AT_FDCWD, {}};
-  if (listed >= 0 && fstatat(listed, split->Name.c_str(), &fromInfo, AT_SYMLINK_NOFOLLOW) == 0) {
-    from = split->Folder + "/" + split->Name;
-    fromLooked = TLooked::Exists;
-    fromPlace = {listed, split->Name};
-  } else {
-    from = ResolveForCopy(source, FCopyFolders, &fromInfo, &fromLooked);
-    fromPlace = {AT_FDCWD, from};
-  }
-  const std::string to = ResolveForCopy(destination, FCopyFolders, &toInfo, &toLooked);
+  TLooked fromLooked = TLooked::Unknown, toLooked = TLooked::Unknown;
+  const std::string from = ResolvePosixPath(source, &fromLooked, &fromInfo);
+  const std::string to = ResolvePosixPath(destination, &toLooked, &toInfo);
   // Decided before any open: opening a device or a FIFO can block or have effects.
-  if (from.empty() || to.empty() || !ExistsAt(from, fromLooked, &fromInfo) || !S_ISREG(fromInfo.st_mode)) {
+  if (from.empty() || to.empty() || !ExistsFollowing(from, fromLooked, &fromInfo) || !S_ISREG(fromInfo.st_mode)) {
     return false;
   }
-  const bool replacing = ExistsAt(to, toLooked, &toInfo);
+  const bool replacing = ExistsFollowing(to, toLooked, &toInfo);
   if (replacing) {
     if (failIfExists || !S_ISREG(toInfo.st_mode) || (toInfo.st_mode & S_IWUSR) == 0) return false;
     // Copying a file onto itself would truncate it before reading it.
     if (toInfo.st_dev == fromInfo.st_dev && toInfo.st_ino == fromInfo.st_ino) return false;
   }
-  const int in = openat(fromPlace.Folder, fromPlace.Name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (in < 0) return false;
   // Windows' copy reads its source shared for reading only.
   if (fstat(in, &fromInfo) != 0 || !S_ISREG(fromInfo.st_mode) || flock(in, LOCK_SH | LOCK_NB) != 0) {
@@ -522,16 +475,13 @@ bool THostPosix::CopyFileTo(const std::string& source, const std::string& destin
     return false;
   }
   const mode_t mode = fromInfo.st_mode & 07777;
-  const TPlace place = PlaceOf(to, toLooked);
   // Cut only once no other open holds the destination.
-  const int out = openat(place.Folder, place.Name.c_str(),
-                         O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | (failIfExists ? O_EXCL : 0), mode);
+  const int out = open(to.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | (failIfExists ? O_EXCL : 0), mode);
   if (out < 0 || flock(out, LOCK_EX | LOCK_NB) != 0 || ftruncate(out, 0) != 0) {
     if (out >= 0) close(out);
     close(in);
     return false;
   }
-  if (toLooked == TLooked::Missing) FCopyFolders.Created(to.substr(0, to.rfind('/')), to.substr(to.rfind('/') + 1));
   bool ok = CopyData(in, out, static_cast<std::uint64_t>(fromInfo.st_size));
   // A new file got the mode less the umask; a replaced one keeps its own until set.
   if (ok && (replacing || (mode & CreationMask()) != 0)) ok = fchmod(out, mode) == 0;
@@ -544,15 +494,8 @@ bool THostPosix::CopyFileTo(const std::string& source, const std::string& destin
 }
 
 bool THostPosix::MakeFolder(const std::string& path) {
-  struct stat info {};
-  TLooked looked = TLooked::Unknown;
-  const std::string real = ResolveForCopy(path, FCopyFolders, &info, &looked);
-  if (real.empty()) return false;
-  const TPlace place = PlaceOf(real, looked);
-  if (mkdirat(place.Folder, place.Name.c_str(), 0755) != 0) return false;
-  if (looked == TLooked::Missing)
-    FCopyFolders.Created(real.substr(0, real.rfind('/')), real.substr(real.rfind('/') + 1));
-  return true;
+  const std::string real = ResolvePosixPath(path);
+  return !real.empty() && mkdir(real.c_str(), 0755) == 0;
 }
 
 bool THostPosix::RemoveFile(const std::string& path) {

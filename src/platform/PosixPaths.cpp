@@ -3,8 +3,11 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstddef>
+#include <cstring>
 #include <optional>
+#include <utility>
 
 #include "Base/Text.h"
 
@@ -14,18 +17,87 @@ namespace {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
-// The entry of folder equal to name ignoring case; the smallest in byte order wins so that
-// the answer does not depend on the order the file system lists its entries in.
-std::optional<std::string> FindIgnoringCase(const std::string& folder, const std::string& name) {
+enum class TScan { Found, None, NoFolder, Failed };
+
+// The entry of folder equal to name ignoring case, into *match; the smallest in byte order
+// wins so that the answer does not depend on the order the file system lists its entries
+// in. Failed when the folder cannot be read to its end, so that a name that might be there
+// is never taken for absent.
+TScan FindIgnoringCase(const std::string& folder, const std::string& name, std::string* match) {
   DIR* dir = opendir(folder.c_str());
-  if (dir == nullptr) return std::nullopt;
+  if (dir == nullptr) return errno == ENOENT || errno == ENOTDIR ? TScan::NoFolder : TScan::Failed;
   std::optional<std::string> best;
-  while (const dirent* entry = readdir(dir)) {
+  for (;;) {
+    errno = 0;  // readdir gives NULL at the end and on an error alike
+    const dirent* entry = readdir(dir);
+    if (entry == nullptr) break;
+    if (std::strlen(entry->d_name) != name.size()) continue;
     std::string candidate = entry->d_name;
-    if (EqualIgnoringCase(candidate, name) && (!best || candidate < *best)) best = candidate;
+    if (EqualIgnoringCase(candidate, name) && (!best || candidate < *best)) best = std::move(candidate);
   }
+  const bool complete = errno == 0;
   closedir(dir);
-  return best;
+  if (!complete) return TScan::Failed;
+  if (!best) return TScan::None;
+  *match = *best;
+  return TScan::Found;
+}
+
+// The path with "/" separators and no empty components, as the walk below builds it.
+std::string PlainPath(const std::string& path) {
+  std::string plain;
+  bool separated = true;
+  for (const char c : path) {
+    if (IsSeparator(c)) {
+      if (!separated || plain.empty()) plain += '/';
+      separated = true;
+    } else {
+      plain += c;
+      separated = false;
+    }
+  }
+  return plain;
+}
+
+// Each component looked up in turn: the general case.
+std::string WalkPath(const std::string& path) {
+  std::string result;
+  if (!path.empty() && IsSeparator(path[0])) result = "/";
+  bool missing = false;
+  std::size_t i = 0;
+  while (i < path.size()) {
+    while (i < path.size() && IsSeparator(path[i])) ++i;
+    if (i == path.size()) break;
+    std::size_t end = i;
+    while (end < path.size() && !IsSeparator(path[end])) ++end;
+    const std::string component = path.substr(i, end - i);
+    i = end;
+
+    if (!result.empty() && result.back() != '/') result += '/';
+    if (missing || component == "." || component == "..") {
+      result += component;
+      continue;
+    }
+    struct stat info {};
+    if (lstat((result + component).c_str(), &info) == 0) {
+      result += component;
+      continue;
+    }
+    // Once a component is missing nothing below it can exist: skip the folder scans.
+    std::string match;
+    const TScan scan = FindIgnoringCase(result.empty() ? "." : result, component, &match);
+    if (scan == TScan::Failed) return "";
+    if (scan == TScan::Found) {
+      result += match;
+    } else {
+      result += component;
+      missing = true;
+    }
+  }
+  if (!path.empty() && IsSeparator(path.back()) && !result.empty() && result.back() != '/') {
+    result += '/';
+  }
+  return result;
 }
 
 }  // namespace
@@ -53,41 +125,43 @@ bool MatchesWildcard(const std::string& pattern, const std::string& name) {
   return p == pattern.size();
 }
 
-std::string ResolvePosixPath(const std::string& path) {
-  std::string result;
-  if (!path.empty() && IsSeparator(path[0])) result = "/";
-  bool missing = false;
-  std::size_t i = 0;
-  while (i < path.size()) {
-    while (i < path.size() && IsSeparator(path[i])) ++i;
-    if (i == path.size()) break;
-    std::size_t end = i;
-    while (end < path.size() && !IsSeparator(path[end])) ++end;
-    const std::string component = path.substr(i, end - i);
-    i = end;
+std::string ResolvePosixPath(const std::string& path, TLooked* looked, struct stat* info) {
+  TLooked ignored = TLooked::Unknown;
+  struct stat unused {};
+  if (looked == nullptr) looked = &ignored;
+  if (info == nullptr) info = &unused;
+  *looked = TLooked::Unknown;
+  // Where the path exists as written, or all but its last name does, the walk would give
+  // the same answer: one or two look-ups instead of one per component.
+  std::string plain = PlainPath(path);
+  if (plain.empty()) return plain;
+  if (lstat(plain.c_str(), info) == 0) {
+    *looked = TLooked::Exists;
+    return plain;
+  }
+  const std::size_t slash = plain.rfind('/');
+  const std::string name = plain.substr(slash == std::string::npos ? 0 : slash + 1);
+  if (name.empty() || name == "." || name == "..") return WalkPath(path);
+  const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : plain.substr(0, slash));
+  std::string match;
+  switch (FindIgnoringCase(folder, name, &match)) {
+    case TScan::Found:
+      return plain.substr(0, plain.size() - name.size()) + match;
+    case TScan::Failed:
+      return "";
+    case TScan::None:
+      *looked = TLooked::Missing;
+      return plain;
+    case TScan::NoFolder:
+      break;
+  }
+  return WalkPath(path);  // the folder itself may differ in case
+}
 
-    if (!result.empty() && result.back() != '/') result += '/';
-    if (missing || component == "." || component == "..") {
-      result += component;
-      continue;
-    }
-    struct stat info {};
-    if (lstat((result + component).c_str(), &info) == 0) {
-      result += component;
-      continue;
-    }
-    // Once a component is missing nothing below it can exist: skip the folder scans.
-    if (auto match = FindIgnoringCase(result.empty() ? "." : result, component)) {
-      result += *match;
-    } else {
-      result += component;
-      missing = true;
-    }
-  }
-  if (!path.empty() && IsSeparator(path.back()) && !result.empty() && result.back() != '/') {
-    result += '/';
-  }
-  return result;
+bool ExistsFollowing(const std::string& path, TLooked looked, struct stat* info) {
+  if (looked == TLooked::Missing) return false;
+  if (looked == TLooked::Exists && !S_ISLNK(info->st_mode)) return true;
+  return stat(path.c_str(), info) == 0;
 }
 
 }  // namespace Ferrowind

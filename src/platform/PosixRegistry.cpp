@@ -353,7 +353,12 @@ bool SaveFileAtomically(const std::string& path, const std::string& text) {
     std::free(real);
   }
   mode_t mode = 0644;
-  if (stat(target.c_str(), &info) == 0) mode = info.st_mode & 07777;
+  if (stat(target.c_str(), &info) == 0) {
+    // Decided from the mode, not by access(2): root may write anything, Windows refuses a
+    // read-only file to everyone.
+    if ((info.st_mode & S_IWUSR) == 0) return false;
+    mode = info.st_mode & 07777;
+  }
 
   std::string temp = target + ".XXXXXX";
   const int fd = mkostemp(temp.data(), O_CLOEXEC);

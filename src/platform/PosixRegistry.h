@@ -70,8 +70,9 @@ std::string RegistryFilePath();
 // Reads path fresh into *file. A missing file loads as the empty registry.
 TRegLoad LoadRegistryFile(const std::string& path, TRegistryFile* file);
 // Replaces the file at path with text in one step: a temporary file in the same folder,
-// written and synced, then renamed over it, keeping its permission bits. On failure the
-// file is as it was and no temporary file is left.
+// written and synced, then renamed over it, keeping its permission bits. A file without
+// its owner's write permission is read-only and refused. On failure the file is as it was
+// and no temporary file is left.
 bool SaveFileAtomically(const std::string& path, const std::string& text);
 
 }  // namespace Ferrowind

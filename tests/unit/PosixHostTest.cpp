@@ -1,10 +1,14 @@
 // What only the POSIX host does with files and message boxes, on real temporary folders.
+#include <dirent.h>
+#include <dlfcn.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +16,22 @@
 #include <vector>
 
 #include "platform/Host.h"
+
+// Folder reads fail with EIO once this many more entries have been read, as a disk error
+// would midway through a listing; below zero they never fail.
+int ReaddirEntriesLeft = -1;
+
+// Stands in for the C library's readdir in this test program, to break listings off.
+extern "C" dirent* readdir(DIR* dir) {
+  using TReaddir = dirent* (*)(DIR*);
+  static const auto real = reinterpret_cast<TReaddir>(dlsym(RTLD_NEXT, "readdir"));
+  if (ReaddirEntriesLeft == 0) {
+    errno = EIO;
+    return nullptr;
+  }
+  if (ReaddirEntriesLeft > 0) --ReaddirEntriesLeft;
+  return real(dir);
+}
 
 namespace Ferrowind {
 namespace {
@@ -85,10 +105,15 @@ TEST_F(PosixHostTest, CopyKeepsDataAndPermissionsAndRefusesItself) {
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(copied), {}), data);
   EXPECT_EQ(fs::status(P("copy.bin")).permissions(), fs::perms(0750));
   EXPECT_FALSE(Host.CopyFileTo(W("COPY.BIN"), W("copy.bin"), false));  // onto itself would empty it
+  // A file whose size the system does not know (0 here) is still copied whole.
+  ASSERT_TRUE(Host.CopyFileTo("\\proc\\version", W("version.txt"), false));
+  std::ifstream version("/proc/version", std::ios::binary), copy(P("version.txt"), std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(copy), {}),
+            std::string(std::istreambuf_iterator<char>(version), {}));
 }
 
-// Copies into one folder read its names once; they still meet a name that differs only in
-// case, also one another program adds between the copies.
+// A copy meets the name already in the folder whatever its case, as Windows does, also one
+// another program made an instant before, right after the copy wrote to that folder.
 TEST_F(PosixHostTest, CopiesIntoAFolderReplaceTheNameThereWhateverItsCase) {
   fs::create_directory(P("Out"));
   Put("Out/KEEP.TXT", "old", fs::perms(0600));
@@ -98,26 +123,55 @@ TEST_F(PosixHostTest, CopiesIntoAFolderReplaceTheNameThereWhateverItsCase) {
   const mode_t saved = umask(022);
   EXPECT_TRUE(Host.CopyFileTo(W("new.txt"), W("Out\\keep.txt"), false));
   EXPECT_TRUE(Host.CopyFileTo(W("new.txt"), W("Out\\first.txt"), false));
-  EXPECT_TRUE(Host.CopyFileTo(W("new.txt"), W("Out\\second.txt"), false));
   umask(saved);
-  // Past the file system's clock tick, so the folder's change time moves.
-  usleep(30000);
-  Put("Out/LATE.TXT", "old");
-  EXPECT_TRUE(Host.CopyFileTo(W("new.txt"), W("Out\\late.txt"), false));
   EXPECT_FALSE(Host.CopyFileTo(W("new.txt"), W("Out\\FIRST.TXT"), true));  // it is there
   EXPECT_TRUE(Host.CopyFileTo(W("new.txt"), W("Out\\Both.txt"), false));   // the exact name wins
 
+  int beside = 0, over = 0;
+  for (int i = 0; i < 300; ++i) {
+    const std::string late = "Out/LATE" + std::to_string(i) + ".TXT";
+    ASSERT_TRUE(Host.CopyFileTo(W("new.txt"), W("Out\\first.txt"), false));
+    const int fd = open(P(late).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    ASSERT_TRUE(Host.CopyFileTo(W("new.txt"), W("Out\\late" + std::to_string(i) + ".txt"), false));
+    beside += fs::exists(P("Out/late" + std::to_string(i) + ".txt")) ? 1 : 0;
+    over += fs::file_size(P(late)) == 3 ? 1 : 0;
+  }
+  EXPECT_EQ(beside, 0);
+  EXPECT_EQ(over, 300);
+
   std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(P("Out"))) names.push_back(entry.path().filename());
+  for (const auto& entry : fs::directory_iterator(P("Out"))) {
+    const std::string name = entry.path().filename();
+    if (name.rfind("LATE", 0) != 0) names.push_back(name);
+  }
   std::sort(names.begin(), names.end());
-  EXPECT_EQ(names,
-            (std::vector<std::string>{"BOTH.TXT", "Both.txt", "KEEP.TXT", "LATE.TXT", "first.txt", "second.txt"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"BOTH.TXT", "Both.txt", "KEEP.TXT", "first.txt"}));
   for (const std::string& name : names) {
     std::ifstream in(P("Out/" + name), std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), name == "BOTH.TXT" ? "old" : "new") << name;
     // The source's mode, also where the umask would have taken bits from a new file.
     EXPECT_EQ(fs::status(P("Out/" + name)).permissions(), fs::perms(0666)) << name;
   }
+}
+
+// A folder whose listing breaks off is not taken for one holding fewer names.
+TEST_F(PosixHostTest, AListingThatBreaksOffFails) {
+  fs::create_directory(P("Out"));
+  for (const char* name : {"a.txt", "B.TXT", "c.txt", "d.txt"}) Put(std::string("Out/") + name, "old");
+  THandle find = 0;
+  TFindEntry entry;
+  ReaddirEntriesLeft = 3;
+  EXPECT_EQ(Host.FindFirst(W("Out\\*.*"), &find, &entry), TFind::Failed);
+  EXPECT_EQ(find, 0u);
+  // Without the folder's names a copy cannot know whether it would land beside B.TXT.
+  ReaddirEntriesLeft = 0;
+  EXPECT_FALSE(Host.CopyFileTo(W("Out\\a.txt"), W("Out\\b.txt"), false));
+  ReaddirEntriesLeft = -1;
+  EXPECT_FALSE(fs::exists(P("Out/b.txt")));
+  ASSERT_EQ(Host.FindFirst(W("Out\\*.*"), &find, &entry), TFind::Entry);
+  Host.FindClose(find);
 }
 
 // Shows a box with input as standard input; gives its answer, and what it showed followed by

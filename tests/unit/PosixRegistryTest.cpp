@@ -131,5 +131,26 @@ TEST(RegistryStoreTest, FileOnDiskIsReplacedWholeOrLeftAsItWas) {
   std::filesystem::remove_all(folder);
 }
 
+// Root may write any file; a registry file without its owner's write permission is still
+// refused, as Windows refuses a read-only file.
+TEST(RegistryStoreTest, ReadOnlyFileIsNeverWritten) {
+  char pattern[] = "/tmp/ferrowind-reg-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string folder = pattern, path = folder + "/registry.reg";
+  std::ofstream(path, std::ios::binary) << CrLfFile;
+  std::filesystem::permissions(path, std::filesystem::perms(0444));
+  setenv("FERROWIND_REGISTRY", path.c_str(), 1);
+  THandle key = 0;
+  ASSERT_TRUE(SystemHost().RegOpen(LM, DelphiKey, TRegAccess::Write, &key));
+  EXPECT_FALSE(SystemHost().RegSet(key, "RootDir", "C:\\Elsewhere"));
+  SystemHost().RegClose(key);
+  unsetenv("FERROWIND_REGISTRY");
+  EXPECT_FALSE(SaveFileAtomically(path, "REGEDIT4\r\n"));
+  EXPECT_EQ(ReadFile(path), CrLfFile);
+  EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms(0444));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+  std::filesystem::remove_all(folder);
+}
+
 }  // namespace
 }  // namespace Ferrowind
