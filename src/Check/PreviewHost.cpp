@@ -444,11 +444,23 @@ std::vector<TPreviewHost::TValueChange> TPreviewHost::ValueChanges() {
   return changes;
 }
 
+// path with its last component named as the underlying system has it, where it exists
+// there: the run may name a file in another case.
+std::string TPreviewHost::NamedAsFound(const std::string& path) {
+  if (path.find_first_of("*?") != std::string::npos) return path;  // a pattern, not a name
+  THandle find = 0;
+  TFindEntry entry;
+  if (FBase.FindFirst(path, &find, &entry) != TFind::Entry) return path;
+  FBase.FindClose(find);
+  const std::string trimmed = WithoutTrailingSeparators(path);
+  return trimmed.substr(0, trimmed.size() - LastComponent(trimmed).size()) + entry.Name;
+}
+
 std::vector<TPreviewHost::TFileChange> TPreviewHost::FileChanges() {
   std::vector<TFileChange> changes;
   for (const auto& [folded, node] : FNodes) {
     TFileChange change;
-    change.Path = node.Path;
+    change.Path = NamedAsFound(node.Path);
     change.Change = TChange::Folder;
     std::uint32_t before = 0;
     const bool existed = FBase.GetAttributes(node.Path, &before);

@@ -35,7 +35,7 @@ class TPreviewHost : public THost {
   };
   enum class TChange { Folder, Created, Replaced, Same, Removed, Attributes };
   struct TFileChange {
-    std::string Path;  // as the run first named it
+    std::string Path;  // as the run first named it, the last component as found on disk
     TChange Change = TChange::Folder;
     std::uint64_t OldSize = 0;  // Replaced, Same, Removed, Attributes
     std::uint64_t NewSize = 0;  // Created, Replaced, Same, Attributes
@@ -121,6 +121,7 @@ class TPreviewHost : public THost {
   bool ParentIsFolder(const std::string& path);
   bool ReadContent(const std::string& path, std::string* data);
   bool ReadBase(const std::string& path, std::string* data);
+  std::string NamedAsFound(const std::string& path);
   TNode& Change(const std::string& path);
   void Drop(const std::string& path);
   TFind Deliver(std::vector<TFindEntry> entries, THandle* find, TFindEntry* entry);
