@@ -176,7 +176,12 @@ bool TPreviewHost::RegSet(THandle key, const std::string& name, const std::strin
     THandle reader = 0;
     if (FBase.RegOpen(opened.Root, opened.Path, ReadAccess, &reader)) {
       std::string current;
-      if (FBase.RegQuery(reader, name, &current) == TRegRead::Found) old = current;
+      if (FBase.RegQuery(reader, name, &current) == TRegRead::Found) {
+        // A string value read back on Windows carries the terminating zero stored with it;
+        // the installer's own data never holds one.
+        if (!current.empty() && current.back() == '\0') current.pop_back();
+        old = current;
+      }
       FBase.RegClose(reader);
     }
     FValues.push_back({opened.Root, opened.Path, name, old, data});

@@ -214,8 +214,10 @@ std::string PreviewText(const TPreview& preview, const std::string& configPath) 
   if (preview.Values.empty()) out += "  none\n";
   for (const TPreviewHost::TValueChange& value : preview.Values) {
     const auto [old, now] = ShownData(value.Old, value.New);
-    out += "  " + RootName(value.Root) + "\\" + VisibleText(value.Key) + "\n    \"" + VisibleText(value.Name) +
-           "\": " + old + " -> " + now + "\n";
+    out += "  " + RootName(value.Root) + "\\" + VisibleText(value.Key) + "\n";
+    out += "    \"" + VisibleText(value.Name) + "\": ";
+    out += old + " -> ";
+    out += now + "\n";
   }
   out += "\nHelp files\n";
   std::size_t helpFiles = 0;

@@ -24,16 +24,23 @@ Root='C:\fw\preview\ide'
 Ide=$(UnixPath "$Root")
 Pkg=$(UnixPath 'C:\fw\preview\pkg')
 
-chmod -R u+w "$(dirname "$Ide")" 2>/dev/null
-rm -rf "$(dirname "$Ide")" "$Work"
-mkdir -p "$Work" "$(dirname "$Ide")"
-cp -r "$Source/examples/package" "$Pkg"
-cp -r "$Source/examples/ide" "$Ide"
-chmod a-w "$Ide/Lib/WidgetPackOld.dcu"
-cp "$FERROWIND_SETUP_EXE" "$Pkg/Setup.exe"
-cp "$FERROWIND_CHECK_EXE" "$Pkg/ferrowind-check.exe"
+# A fresh layout: the example package with both programs beside it, the example IDE as
+# Delphi 3 (its old unit read-only), and the registry as the IDE's setup leaves it.
+Layout() {
+  chmod -R u+w "$(dirname "$Ide")" 2>/dev/null
+  rm -rf "$(dirname "$Ide")"
+  mkdir -p "$(dirname "$Ide")"
+  cp -r "$Source/examples/package" "$Pkg"
+  cp -r "$Source/examples/ide" "$Ide"
+  chmod a-w "$Ide/Lib/WidgetPackOld.dcu"
+  cp "$FERROWIND_SETUP_EXE" "$Pkg/Setup.exe"
+  cp "$FERROWIND_CHECK_EXE" "$Pkg/ferrowind-check.exe"
+  ResetRegistry "$Work/registry.reg"
+}
+
+rm -rf "$Work"
+mkdir -p "$Work"
 sed "s|@ROOT@|${Root//\\/\\\\\\\\}|g; s/\$/\r/" "$Source/examples/registry.reg.in" >"$Work/registry.reg"
-ResetRegistry "$Work/registry.reg"
 
 # Compares what the preview said (its JSON) with what the run did: the traced boxes, the
 # user's keys before and after, the IDE folder before (a copy) and after. Prints each
@@ -108,15 +115,18 @@ PreviewCase() {
   grep -q "${2:-}" "$Work/$name.txt" || Fail "$name: the preview does not say \"$2\""
 }
 
+Layout
 PreviewCase full 'Help installed'
 [ "$PreviewExit" = 0 ] || Fail "full: the preview's exit code is $PreviewExit"
 PreviewCase second_run '0 registry values, 0 help files changed; 0 folders made, 0 files created'
 grep -q '4 already the same' "$Work/second_run.txt" || Fail "second_run: the copies are not shown as the same"
+Layout
 chmod a-w "$Ide/Help/Delphi3.cfg"
 PreviewCase read_only_help 'NO Help installed'
+Layout
 rm -rf "$Ide/Source"
 PreviewCase missing_copy_folder 'NO files copied'
-chmod -R u+w "$Ide"
+Layout
 mv "$Ide" "$Ide.moved"
 PreviewCase missing_ide 'NO Help installed'
 Finish
