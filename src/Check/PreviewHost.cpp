@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "Check/CheckDisk.h"
 #include "Setup/TextHelpers.h"
 
 namespace Ferrowind {
@@ -89,21 +90,7 @@ bool TPreviewHost::ParentIsFolder(const std::string& path) {
   return attributes && IsFolder(*attributes);
 }
 
-bool TPreviewHost::ReadBase(const std::string& path, std::string* data) {
-  data->clear();
-  THandle file = 0;
-  if (!FBase.FileOpen(path, TFileAccess::Read, TFileShare::Read, TFileCreate::OpenExisting, &file)) return false;
-  std::string block(64 * 1024, '\0');
-  bool ok = true;
-  for (;;) {
-    std::size_t got = 0;
-    ok = FBase.FileRead(file, block.data(), block.size(), &got);
-    if (!ok || got == 0) break;
-    data->append(block.data(), got);
-  }
-  FBase.FileClose(file);
-  return ok;
-}
+bool TPreviewHost::ReadBase(const std::string& path, std::string* data) { return ReadWholeFile(FBase, path, data); }
 
 bool TPreviewHost::ReadContent(const std::string& path, std::string* data) {
   const TNode* node = NodeAt(path);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -39,6 +40,18 @@ std::string State(const std::string& folder) {
   std::string state;
   for (const std::string& line : lines) state += line + "\n";
   return state;
+}
+
+// Every file (with its contents) and folder (nullopt) below folder, by path in capitals;
+// nothing when the folder is missing.
+std::map<std::string, std::optional<std::string>> Tree(const std::string& folder) {
+  std::map<std::string, std::optional<std::string>> tree;
+  if (!fs::exists(folder)) return tree;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    const std::string path = Upper(fs::relative(entry.path(), folder).string());
+    tree[path] = entry.is_directory() ? std::nullopt : std::optional(ReadWhole(entry.path().string()));
+  }
+  return tree;
 }
 
 std::set<std::string> Lines(const std::string& text) {
@@ -96,14 +109,7 @@ print('\n'.join(sorted(out)))
     EXPECT_EQ(text.ExitCode, json.ExitCode);
 
     const std::string registry = ReadWhole(FRegistry);
-    std::vector<std::pair<std::string, std::string>> ide;
-    if (fs::exists(FRoot)) ide = Snapshot(FRoot);
-    std::set<std::string> folders;
-    if (fs::exists(FRoot)) {
-      for (const auto& entry : fs::recursive_directory_iterator(FRoot)) {
-        if (entry.is_directory()) folders.insert(Upper(fs::relative(entry.path(), FRoot).string()));
-      }
-    }
+    const auto old = Tree(FRoot);
     const TProgramResult install = Install();
     std::vector<std::string> done;
     const std::regex box(R"(\[Ferrowind Component Installer: (\w+)\]\n([\s\S]*?)\n\[OK)");
@@ -115,24 +121,18 @@ print('\n'.join(sorted(out)))
       summary = (*m)[1] == "Information" ? (*m)[2].str() : "";
     }
     for (const std::string& line : Minus(Lines(ReadWhole(FRegistry)), Lines(registry))) done.push_back("reg " + line);
-    std::map<std::string, std::string> old, now;
-    for (const auto& [path, data] : ide) old[Upper(path)] = data;
-    if (fs::exists(FRoot)) {
-      for (const auto& [path, data] : Snapshot(FRoot)) now[Upper(path)] = data;
-      for (const auto& entry : fs::recursive_directory_iterator(FRoot)) {
-        const std::string path = Upper(fs::relative(entry.path(), FRoot).string());
-        if (entry.is_directory() && folders.count(path) == 0) done.push_back("folder " + path);
-      }
-    }
+    const auto now = Tree(FRoot);
     for (const auto& [path, data] : now) {
       const auto was = old.find(path);
       if (was == old.end()) {
-        done.push_back("created " + path);
+        done.push_back((data ? "created " : "folder ") + path);
       } else if (was->second != data) {
         done.push_back("replaced " + path);
         if (path.rfind("HELP/", 0) == 0) {
-          for (const std::string& l : Minus(Lines(data), Lines(was->second))) done.push_back("help " + path + " +" + l);
-          for (const std::string& l : Minus(Lines(was->second), Lines(data))) done.push_back("help " + path + " -" + l);
+          for (const std::string& l : Minus(Lines(*data), Lines(*was->second)))
+            done.push_back("help " + path + " +" + l);
+          for (const std::string& l : Minus(Lines(*was->second), Lines(*data)))
+            done.push_back("help " + path + " -" + l);
         }
       }
     }

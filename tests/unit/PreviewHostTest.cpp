@@ -165,67 +165,45 @@ TEST_P(Preview, AgreesWithARealRunAndWritesNothing) {
     EXPECT_NE(last.Text.find(GetParam().Summary), std::string::npos) << last.Text;
   }
 
-  // Every path either side knows: the preview sees what the real run left.
-  std::set<std::string> paths;
+  // Every path either side knows: the preview sees what the real run left, and the changes
+  // it lists are exactly the paths that differ (a file copied over its equal as the same).
+  const auto fold = [](std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return s;
+  };
+  std::set<std::string> paths, changed, listed;
   for (const TMemoryHost* host : {&system, &real}) {
     for (const std::string& path : host->AllPaths()) paths.insert(path);
   }
-  std::set<std::string> changed;
   for (const std::string& path : paths) {
     std::uint32_t attributes = 0;
     EXPECT_EQ(preview.GetAttributes(path, &attributes), real.Exists(path)) << path;
     EXPECT_EQ(ReadThrough(preview, path), real.FileData(path)) << path;
     if (system.Exists(path) != real.Exists(path) || system.FileData(path) != real.FileData(path)) {
-      changed.insert(path);
+      changed.insert(fold(path));
     }
   }
-  // The changes listed are exactly those paths; a file copied over its equal is listed as
-  // the same.
-  std::set<std::string> listed;
+  using enum TPreviewHost::TChange;
   for (const TPreviewHost::TFileChange& change : preview.FileChanges()) {
     const std::string& path = change.Path;
     const auto before = system.FileData(path), after = real.FileData(path);
-    switch (change.Change) {
-      case TPreviewHost::TChange::Same:
-        EXPECT_TRUE(before && before == after) << path;
-        continue;
-      case TPreviewHost::TChange::Created:
-        EXPECT_TRUE(!system.Exists(path) && after && change.NewSize == after->size()) << path;
-        break;
-      case TPreviewHost::TChange::Replaced:
-        EXPECT_TRUE(before && after && before != after) << path;
-        break;
-      case TPreviewHost::TChange::Removed:
-        EXPECT_TRUE(before && !real.Exists(path) && change.OldSize == before->size()) << path;
-        break;
-      case TPreviewHost::TChange::Folder:
-        EXPECT_TRUE(!system.Exists(path) && real.Exists(path) && !after) << path;
-        break;
-      case TPreviewHost::TChange::Attributes:
-        ADD_FAILURE() << "no run of these changes attributes alone: " << path;
-        break;
-    }
-    listed.insert(path);
+    const bool exact = (change.Change == Same && before && before == after) ||
+                       (change.Change == Created && !before && after && change.NewSize == after->size()) ||
+                       (change.Change == Replaced && before && after && before != after) ||
+                       (change.Change == Removed && before && !real.Exists(path) && change.OldSize == before->size()) ||
+                       (change.Change == Folder && !system.Exists(path) && real.Exists(path) && !after);
+    EXPECT_TRUE(exact) << path;
+    if (change.Change != Same) listed.insert(fold(path));
   }
-  std::set<std::string> listedFolded, changedFolded;
-  const auto fold = [](std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return s;
-  };
-  for (const std::string& p : listed) listedFolded.insert(fold(p));
-  for (const std::string& p : changed) changedFolded.insert(fold(p));
-  EXPECT_EQ(listedFolded, changedFolded);
+  EXPECT_EQ(listed, changed);
 
-  // Registry: the values the run writes, seen through the preview, and the changes listed.
-  for (const std::string& name : {std::string("Widgets"), std::string("Standard")}) {
-    EXPECT_EQ(QueryThrough(preview, HKCU, Palette, name), real.Value(HKCU, Palette, name));
-  }
-  for (const std::string& name : {Root + "\\Lib\\WidgetPack.dpl", package}) {
-    EXPECT_EQ(QueryThrough(preview, HKCU, Known, name), real.Value(HKCU, Known, name));
-  }
+  // Registry: the values the run writes or leaves, seen through the preview, and the changes.
   std::size_t valuesChanged = 0;
-  for (const std::string& name : {std::string("Widgets"), Root + "\\Lib\\WidgetPack.dpl"}) {
-    const std::string& key = name == "Widgets" ? Palette : Known;
+  for (const auto& [key, name] : {std::pair{Palette, std::string("Widgets")},
+                                  {Palette, std::string("Standard")},
+                                  {Known, Root + "\\Lib\\WidgetPack.dpl"},
+                                  {Known, package}}) {
+    EXPECT_EQ(QueryThrough(preview, HKCU, key, name), real.Value(HKCU, key, name)) << name;
     valuesChanged += system.Value(HKCU, key, name) != real.Value(HKCU, key, name) ? 1 : 0;
   }
   const auto values = preview.ValueChanges();
