@@ -1,9 +1,12 @@
 # ferrowind-check, the package vendor's checker for Setup.cfg. Its analysis links the
 # installer's own reader and helpers (ferrowind_core), so the two cannot disagree; the
-# program adds the system host for reading the file and listing folders.
+# program adds the system host for reading the file and listing folders, and for the
+# preview, which runs the installer's own run over a host that changes nothing.
 add_library(ferrowind_check STATIC
   src/Check/CheckDisk.cpp
   src/Check/ConfigCheck.cpp
+  src/Check/PreviewHost.cpp
+  src/Check/PreviewReport.cpp
   src/Check/Report.cpp
 )
 target_link_libraries(ferrowind_check PUBLIC ferrowind_core)

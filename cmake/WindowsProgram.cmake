@@ -31,10 +31,13 @@ endforeach()
 target_link_options(Setup PRIVATE ${FERROWIND_PE_LINK_OPTIONS})
 
 # The vendor's zip: the program, the checker, an example configuration with its keywords
-# explained, and a short README.
+# explained and the files it copies, and a short README.
 install(TARGETS Setup RUNTIME DESTINATION .)
 install(FILES ${PROJECT_SOURCE_DIR}/vendor/Setup.cfg ${PROJECT_SOURCE_DIR}/vendor/Keywords.txt
               ${PROJECT_SOURCE_DIR}/vendor/README.txt DESTINATION .)
+# The example's Files tree (small placeholder files) beside it: the example is whole, and
+# the checker and its preview run clean in the unpacked zip.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/package/Files DESTINATION .)
 # The checker is defined after this file; the expression is resolved when the build is
 # generated.
 install(PROGRAMS $<TARGET_FILE:ferrowind-check> DESTINATION .)

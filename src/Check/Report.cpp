@@ -67,6 +67,13 @@ std::string DescribeLine(const TLineReport& line) {
   return text;
 }
 
+std::size_t Count(const TCheckResult& result, TSeverity severity) {
+  std::size_t n = 0;
+  for (const TFinding& f : result.Findings) n += f.Severity == severity ? 1 : 0;
+  return n;
+}
+}  // namespace
+
 std::string JsonString(const std::string& s) {
   static const char* const Hex = "0123456789abcdef";
   std::string out = "\"";
@@ -87,13 +94,6 @@ std::string JsonString(const std::string& s) {
   return out + "\"";
 }
 
-std::size_t Count(const TCheckResult& result, TSeverity severity) {
-  std::size_t n = 0;
-  for (const TFinding& f : result.Findings) n += f.Severity == severity ? 1 : 0;
-  return n;
-}
-}  // namespace
-
 int ExitCodeFor(const TCheckResult& result) { return result.HasErrors() ? 1 : 0; }
 
 std::string TextReport(const TCheckResult& result, const std::string& path) {
@@ -103,7 +103,8 @@ std::string TextReport(const TCheckResult& result, const std::string& path) {
   if (result.Lines.empty()) out += "  (the file is empty)\n";
   out += "\n";
   for (const TFinding& f : result.Findings) {
-    out += (f.Line == 0 ? std::string("file") : "line " + std::to_string(f.Line)) + ": " +
+    // The form compilers use, which editors and build logs pick up.
+    out += path + (f.Line == 0 ? std::string() : ":" + std::to_string(f.Line)) + ": " +
            (f.Severity == TSeverity::Error ? "error: " : "warning: ") + f.Message + "\n";
   }
   const std::size_t errors = Count(result, TSeverity::Error);

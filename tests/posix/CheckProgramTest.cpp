@@ -41,9 +41,12 @@ TEST_F(CheckProgram, ExitCodesTextAndJson) {
   };
   const std::vector<TCase> cases = {
       {{"package/Setup.cfg"}, 0, "\n0 errors, 0 warnings\n", keys + "0"},
-      {{"package/Warned.cfg"}, 0, "line 3: warning: ", keys + "0 warning"},
-      {{"moved/Setup.cfg"}, 1, "line 2: error: COPYDIR folder \"Files\" does not exist", keys + "1 error warning"},
-      {{"lf/Setup.cfg"}, 1, "line 1: error: the file's lines end in LF only", keys + "1 error"},
+      {{"package/Warned.cfg"}, 0, "\npackage/Warned.cfg:3: warning: ", keys + "0 warning"},
+      {{"moved/Setup.cfg"},
+       1,
+       "\nmoved/Setup.cfg:2: error: COPYDIR folder \"Files\" does not exist",
+       keys + "1 error warning"},
+      {{"lf/Setup.cfg"}, 1, "\nlf/Setup.cfg:1: error: the file's lines end in LF only", keys + "1 error"},
       {{}, 2, "cannot read Setup.cfg", "error exitCode file 2"},
       {{"--colour", "package/Setup.cfg"}, 2, "usage: ", ""},
   };

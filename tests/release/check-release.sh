@@ -46,7 +46,8 @@ done
 
 listing=$(cmake -E tar tf "$zip" | sort | tr '\n' ' ')
 echo "zip: $listing"
-for file in Keywords.txt README.txt SHA256SUMS Setup.cfg Setup.exe ferrowind-check.exe; do
+for file in Keywords.txt README.txt SHA256SUMS Setup.cfg Setup.exe ferrowind-check.exe Files/Help/Widgets.hlp \
+            Files/Lib/WidgetPack.dpl Files/Lib/Widgets.dcu Files/Source/Widgets/Widgets.pas; do
   grep -qw "$file" <<<"$listing" || fail "zip lacks $file"
 done
 unpacked=$(mktemp -d)

@@ -24,8 +24,8 @@ Failures=0
 # WINEDLLOVERRIDES, WINEDEBUG, LC_ALL, and DISPLAY while the configuration's X server runs
 # (it is unset otherwise, so that nothing appears on the caller's screen, unless OnXServer
 # gave the script a private X server). Sets Config, ConfigWork (the configuration's scratch
-# folder), Wine (the loader to run), WineServer, DriveC and SetupExe (the Setup.exe under
-# test, put there by prefix.sh).
+# folder), Wine (the loader to run), WineServer, DriveC, SetupExe and CheckExe (the
+# Setup.exe and ferrowind-check.exe under test, put there by prefix.sh).
 UseConfig() {
   Config=${1:?configuration}
   [ -n "${FERROWIND_WINE_WORK:-}" ] || { echo "FERROWIND_WINE_WORK is not set" >&2; exit 1; }
@@ -53,6 +53,7 @@ UseConfig() {
   export LC_ALL=C.UTF-8
   DriveC=$WINEPREFIX/drive_c
   SetupExe=$ConfigWork/Setup.exe
+  CheckExe=$ConfigWork/ferrowind-check.exe
   local display pid
   display=$(cat "$ConfigWork/xvfb.display" 2>/dev/null)
   pid=$(cat "$ConfigWork/xvfb.pid" 2>/dev/null)

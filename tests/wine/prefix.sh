@@ -1,13 +1,13 @@
 #!/bin/bash
 # prefix.sh <config>: makes a fresh Wine prefix for the configuration's scenarios, puts the
-# Setup.exe under test beside it, and starts the X server and wineserver they share
+# Setup.exe and ferrowind-check.exe under test beside it, and starts the X server and wineserver they share
 # (stop.sh ends both).
 . "$(dirname "$0")/common.sh"
 UseConfig "${1:?configuration}"
 FindTools
 
 mkdir -p "$ConfigWork"
-rm -f "$SetupExe"
+rm -f "$SetupExe" "$CheckExe"
 # The x86 program tested is the one vendors ship: the file in the zip, not the build's.
 case "$Config" in
   x86-*)
@@ -15,9 +15,11 @@ case "$Config" in
     [ -n "$zip" ] || Skip "no vendor zip in ${FERROWIND_X86_BUILD:-(unset)}: build windows-x86, then cpack -G ZIP there"
     rm -rf "$ConfigWork/zip"
     mkdir -p "$ConfigWork/zip"
-    (cd "$ConfigWork/zip" && cmake -E tar xf "$zip" Setup.exe) && [ -f "$ConfigWork/zip/Setup.exe" ] ||
-      { echo "$zip holds no Setup.exe" >&2; exit 1; }
+    (cd "$ConfigWork/zip" && cmake -E tar xf "$zip" Setup.exe ferrowind-check.exe) &&
+      [ -f "$ConfigWork/zip/Setup.exe" ] && [ -f "$ConfigWork/zip/ferrowind-check.exe" ] ||
+      { echo "$zip holds no Setup.exe or ferrowind-check.exe" >&2; exit 1; }
     mv "$ConfigWork/zip/Setup.exe" "$SetupExe"
+    mv "$ConfigWork/zip/ferrowind-check.exe" "$CheckExe"
     rm -rf "$ConfigWork/zip"
     source=$zip
     ;;
@@ -25,6 +27,7 @@ case "$Config" in
     [ -f "${FERROWIND_X64_SETUP_EXE:-}" ] ||
       Skip "no Setup.exe at ${FERROWIND_X64_SETUP_EXE:-(unset)}: build the windows-x64 preset first"
     cp "$FERROWIND_X64_SETUP_EXE" "$SetupExe"
+    cp "$(dirname "$FERROWIND_X64_SETUP_EXE")/ferrowind-check.exe" "$CheckExe"
     source=$FERROWIND_X64_SETUP_EXE
     ;;
 esac

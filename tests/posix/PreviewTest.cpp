@@ -1,0 +1,208 @@
+// ferrowind-check --preview on the POSIX programs: it leaves every byte, mode and time of
+// the registry file, the package and the IDE folder as they were, and what it lists is what
+// the installer then does: the same boxes, registry lines, help lines and changed files.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include "ProgramRun.h"
+
+namespace FerrowindTest {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Upper(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  return s;
+}
+
+// Every entry below folder with its kind, mode, size, time of last change and contents.
+std::string State(const std::string& folder) {
+  std::vector<std::string> lines;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    struct stat info {};
+    lstat(entry.path().c_str(), &info);
+    std::ostringstream line;
+    line << fs::relative(entry.path(), folder).string() << " " << std::oct << info.st_mode << std::dec << " "
+         << info.st_size << " " << info.st_mtim.tv_sec << "." << info.st_mtim.tv_nsec;
+    if (S_ISREG(info.st_mode)) line << " " << ReadWhole(entry.path().string());
+    lines.push_back(line.str());
+  }
+  std::sort(lines.begin(), lines.end());
+  std::string state;
+  for (const std::string& line : lines) state += line + "\n";
+  return state;
+}
+
+// Every file (with its contents) and folder (nullopt) below folder, by path in capitals;
+// nothing when the folder is missing.
+std::map<std::string, std::optional<std::string>> Tree(const std::string& folder) {
+  std::map<std::string, std::optional<std::string>> tree;
+  if (!fs::exists(folder)) return tree;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    const std::string path = Upper(fs::relative(entry.path(), folder).string());
+    tree[path] = entry.is_directory() ? std::nullopt : std::optional(ReadWhole(entry.path().string()));
+  }
+  return tree;
+}
+
+std::set<std::string> Lines(const std::string& text) {
+  std::set<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.insert(line);
+  }
+  return lines;
+}
+
+std::set<std::string> Minus(const std::set<std::string>& a, const std::set<std::string>& b) {
+  std::set<std::string> rest;
+  std::set_difference(a.begin(), a.end(), b.begin(), b.end(), std::inserter(rest, rest.end()));
+  return rest;
+}
+
+class PreviewProgram : public TInstallFolders {
+ protected:
+  TProgramResult Preview(const std::vector<std::string>& args) const {
+    return RunProgram(FERROWIND_CHECK_BINARY, args, FPackage, {{"FERROWIND_REGISTRY", FRegistry}}, "");
+  }
+
+  // What the preview's JSON says, as sorted lines: "box <kind> <text>", "reg <line as the
+  // registry file holds it>", "help <path> +|-<line>", "<change> <path>" for each file
+  // (IDE paths relative and in capitals), "summary <text>", "exit <code>".
+  std::string Predicted(const std::string& json) const {
+    const std::string script = R"py(import json, sys
+d = json.load(sys.stdin)
+root = sys.argv[1].upper() + '/'
+rel = lambda p: p.replace('\\', '/').upper().replace(root, '', 1)
+esc = lambda s: s.replace('\\', '\\\\').replace('"', '\\"')
+out = ['box ' + b['kind'] + ' ' + b['text'].replace('\r\n', '\n') for b in d['boxes']]
+out += ['reg "' + esc(r['name']) + '"="' + esc(r['new']) + '"' for r in d['registry']]
+for h in d['help']:
+  out += ['help ' + rel(h['path']) + ' +' + l for l in h['added']]
+  out += ['help ' + rel(h['path']) + ' -' + l for l in h['removed']]
+out += [f['change'] + ' ' + rel(f['path']) for f in d['files']]
+out.append('summary ' + (d['summary'] or '').replace('\r\n', '\n'))
+out.append('exit ' + str(d['exitCode']))
+print('\n'.join(sorted(out)))
+)py";
+    const TProgramResult run = RunProgram("/usr/bin/env", {"python3", "-c", script, FRoot}, "/", {}, json);
+    return run.ExitCode == 0 ? run.Output : "python3 failed: " + run.Errors;
+  }
+
+  // Previews, proves that nothing changed, installs, and compares what the installer did
+  // (in the same terms as Predicted) with what the preview said. Returns the preview's text.
+  std::string PreviewThenInstall() {
+    const std::string before = State(FScratch.Path());
+    const TProgramResult json = Preview({"--preview", "--json"});
+    const TProgramResult text = Preview({"--preview", "Setup.cfg"});
+    EXPECT_EQ(State(FScratch.Path()), before) << "the preview changed something";
+    EXPECT_EQ(text.ExitCode, json.ExitCode);
+
+    const std::string registry = ReadWhole(FRegistry);
+    const auto old = Tree(FRoot);
+    const TProgramResult install = Install();
+    std::vector<std::string> done;
+    const std::regex box(R"(\[Ferrowind Component Installer: (\w+)\]\n([\s\S]*?)\n\[OK)");
+    std::string summary;
+    for (std::sregex_iterator m(install.Output.begin(), install.Output.end(), box), end; m != end; ++m) {
+      std::string kind = (*m)[1].str();
+      kind[0] = static_cast<char>(std::tolower(kind[0]));
+      done.push_back("box " + kind + " " + (*m)[2].str());
+      summary = (*m)[1] == "Information" ? (*m)[2].str() : "";
+    }
+    for (const std::string& line : Minus(Lines(ReadWhole(FRegistry)), Lines(registry))) done.push_back("reg " + line);
+    const auto now = Tree(FRoot);
+    for (const auto& [path, data] : now) {
+      const auto was = old.find(path);
+      if (was == old.end()) {
+        done.push_back((data ? "created " : "folder ") + path);
+      } else if (was->second != data) {
+        done.push_back("replaced " + path);
+        if (path.rfind("HELP/", 0) == 0) {
+          for (const std::string& l : Minus(Lines(*data), Lines(*was->second)))
+            done.push_back("help " + path + " +" + l);
+          for (const std::string& l : Minus(Lines(*was->second), Lines(*data)))
+            done.push_back("help " + path + " -" + l);
+        }
+      }
+    }
+    for (const auto& [path, data] : old) {
+      if (now.count(path) == 0) done.push_back("removed " + path);
+    }
+    done.push_back("summary " + summary);
+    done.push_back("exit " + std::string(summary.empty() ? "1" : "0"));
+    std::string predicted = Predicted(json.Output);
+    // Files copied over their equals change nothing; the preview lists them apart.
+    std::string same;
+    std::istringstream lines(predicted);
+    predicted.clear();
+    for (std::string line; std::getline(lines, line);) (line.rfind("same ", 0) == 0 ? same : predicted) += line + "\n";
+    std::sort(done.begin(), done.end());
+    std::string expected;
+    for (const std::string& line : done) expected += line + "\n";
+    EXPECT_EQ(predicted, expected) << text.Output;
+    FSame = same;
+    return text.Output;
+  }
+  std::string FSame;
+};
+
+TEST_F(PreviewProgram, TheExampleAndASecondRun) {
+  chmod((FRoot + "/Lib/WidgetPackOld.dcu").c_str(), 0444);
+  const std::string first = PreviewThenInstall();
+  EXPECT_NE(first.find("4 files created, 2 replaced, 2 removed"), std::string::npos) << first;
+  EXPECT_EQ(FSame, "");
+  const std::string second = PreviewThenInstall();
+  EXPECT_NE(second.find("\nRegistry values\n  none\n\nHelp files\n  none\n"), std::string::npos) << second;
+  EXPECT_EQ(FSame,
+            "same HELP/WIDGETS.HLP\nsame LIB/WIDGETPACK.DPL\nsame LIB/WIDGETS.DCU\nsame SOURCE/WIDGETS/WIDGETS.PAS\n");
+}
+
+TEST_F(PreviewProgram, AReadOnlyHelpFileAMissingIdeAndAMissingCopyFolder) {
+  chmod((FRoot + "/Help/Delphi3.cfg").c_str(), 0444);
+  EXPECT_NE(PreviewThenInstall().find("NO Help installed"), std::string::npos);
+
+  fs::remove_all(FRoot + "/Source");
+  fs::remove(FRoot + "/Lib/WidgetPackOld.dcu");
+  const std::string missingFolder = PreviewThenInstall();
+  EXPECT_NE(missingFolder.find("NO files copied"), std::string::npos) << missingFolder;
+
+  fs::rename(FRoot, FScratch / "elsewhere");
+  WriteWhole(FRegistry, std::regex_replace(ReadWhole(FRegistry), std::regex("WidgetPack.dpl\"=.*\n"), ""));
+  const std::string missingIde = PreviewThenInstall();
+  EXPECT_NE(missingIde.find("NO files copied\n     All Components installed\n     NO Help installed"),
+            std::string::npos)
+      << missingIde;
+}
+
+TEST_F(PreviewProgram, CancelUsageAndTheGnuFormOfFindings) {
+  const std::string registry = ReadWhole(FRegistry);
+  const TProgramResult cancelled = Preview({"--preview", "--cancel-at", "1"});
+  EXPECT_EQ(cancelled.ExitCode, 1);
+  EXPECT_NE(cancelled.Output.find("Confirmation (answered Cancel)"), std::string::npos) << cancelled.Output;
+  EXPECT_NE(cancelled.Output.find("the run would end before its summary"), std::string::npos);
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--cancel-at", "1"}, std::vector<std::string>{"--preview", "--cancel-at", "0"},
+        std::vector<std::string>{"--preview", "--cancel-at"}}) {
+    EXPECT_EQ(Preview(args).ExitCode, 2);
+  }
+  WriteWhole(FPackage + "/Setup.cfg", "LANGUAGE=Delphi 3\r\nCOPYDIR=Gone\r\nPACKAGE=x\r\n");
+  const TProgramResult check = Preview({"Setup.cfg"});
+  EXPECT_NE(check.Output.find("\nSetup.cfg:2: error: COPYDIR folder \"Gone\" does not exist"), std::string::npos)
+      << check.Output;
+  EXPECT_NE(check.Output.find("\nSetup.cfg:3: error: "), std::string::npos) << check.Output;
+  EXPECT_EQ(ReadWhole(FRegistry), registry);
+}
+
+}  // namespace
+}  // namespace FerrowindTest
