@@ -14,14 +14,6 @@ std::string ToUpperAscii(std::string_view s) {
   return result;
 }
 
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-  }
-  return true;
-}
-
 bool StartsWithIgnoringCase(std::string_view s, std::string_view prefix) {
   return s.size() >= prefix.size() && EqualIgnoringCase(s.substr(0, prefix.size()), prefix);
 }
