@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -43,6 +45,35 @@ class HostContract : public ::testing::TestWithParam<THostParam> {
   void TearDown() override { subject.reset(); }
   THost& Host() { return subject->Host(); }
   std::string At(const std::string& relative) { return subject->At(relative); }
+
+  // The host's operations on paths below the root.
+  bool Open(const std::string& relative, TFileAccess access, TFileShare share, TFileCreate create, THandle* file) {
+    return Host().FileOpen(At(relative), access, share, create, file);
+  }
+  bool Copy(const std::string& from, const std::string& to, bool failIfExists = false) {
+    return Host().CopyFileTo(At(from), At(to), failIfExists);
+  }
+  bool Replace(const std::string& from, const std::string& to) { return Host().ReplaceWith(At(from), At(to)); }
+  bool Remove(const std::string& relative) { return Host().RemoveFile(At(relative)); }
+  // The attribute word, or NoAttributes (as Windows answers) when the path is missing.
+  static constexpr std::uint32_t NoAttributes = 0xFFFFFFFF;
+  std::uint32_t Attributes(const std::string& relative) {
+    std::uint32_t attributes = 0;
+    return Host().GetAttributes(At(relative), &attributes) ? attributes : NoAttributes;
+  }
+  bool Exists(const std::string& relative) { return Attributes(relative) != NoAttributes; }
+  // The whole file as read through the host, or nothing when it cannot be opened.
+  std::optional<std::string> Contents(const std::string& relative) {
+    THandle file = 0;
+    if (!Open(relative, TFileAccess::Read, TFileShare::Read, TFileCreate::OpenExisting, &file)) return std::nullopt;
+    std::string data;
+    char buffer[512];
+    std::size_t got = 0;
+    while (Host().FileRead(file, buffer, sizeof buffer, &got) && got > 0) data.append(buffer, got);
+    Host().FileClose(file);
+    return data;
+  }
+
   std::unique_ptr<THostUnderTest> subject;
 };
 

@@ -162,6 +162,18 @@ TEST_F(PreviewProgram, TheExampleAndASecondRun) {
   const std::string first = PreviewThenInstall();
   EXPECT_NE(first.find("4 files created, 2 replaced, 2 removed"), std::string::npos) << first;
   EXPECT_EQ(FSame, "");
+  // What the installer wrote, each entry exactly once, not only what the preview foresaw.
+  for (const auto& [file, entry] : {std::pair<std::string, std::string>{FRegistry, "WidgetPack.dpl\"=\"Widget Pack\""},
+                                    {FRegistry, "\"Widgets\"=\"TWidget;TWidgetGrid;\""},
+                                    {FRoot + "/Help/Delphi3.cfg", ":LINK Widgets.hlp\r\n"},
+                                    {FRoot + "/Help/DELPHI3.CNT", ":INDEX Widget Pack=Widgets.hlp\r\n"}}) {
+    const std::string text = ReadWhole(file);
+    EXPECT_TRUE(text.find(entry) != std::string::npos && text.find(entry) == text.rfind(entry)) << entry << text;
+  }
+  EXPECT_FALSE(PathExists(FRoot + "/Help/Delphi3.gid") || PathExists(FRoot + "/Lib/WidgetPackOld.dcu"));
+  EXPECT_EQ(ReadWhole(FRoot + "/Source/Widgets/Widgets.pas"),
+            ReadWhole(FPackage + "/Files/Source/Widgets/Widgets.pas"));
+  // A second run changes nothing: no value, no help line, only copies over their equals.
   const std::string second = PreviewThenInstall();
   EXPECT_NE(second.find("\nRegistry values\n  none\n\nHelp files\n  none\n"), std::string::npos) << second;
   EXPECT_EQ(FSame,

@@ -64,17 +64,6 @@ bool PathExists(const std::string& path) {
   return fs::exists(fs::symlink_status(path, ignored));
 }
 
-std::vector<std::pair<std::string, std::string>> Snapshot(const std::string& folder) {
-  std::vector<std::pair<std::string, std::string>> files;
-  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-    if (entry.is_regular_file()) {
-      files.emplace_back(fs::relative(entry.path(), folder).string(), ReadWhole(entry.path().string()));
-    }
-  }
-  std::sort(files.begin(), files.end());
-  return files;
-}
-
 void TInstallFolders::SetUp() {
   const std::string source = FERROWIND_SOURCE_DIR;
   fs::copy(source + "/examples/package", FPackage, fs::copy_options::recursive);

@@ -39,8 +39,6 @@ class TScratch {
 std::string ReadWhole(const std::string& path);                     // empty when missing
 void WriteWhole(const std::string& path, const std::string& data);  // creates parent folders
 bool PathExists(const std::string& path);                           // a dangling link exists too
-// Every regular file below folder, as "relative path" -> contents.
-std::vector<std::pair<std::string, std::string>> Snapshot(const std::string& folder);
 
 // In a scratch folder: the example package with the built installer beside its files, the
 // example IDE as "Delphi 3", and a registry file naming that folder. A failed copy fails SetUp.
