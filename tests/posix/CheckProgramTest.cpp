@@ -51,6 +51,9 @@ TEST_F(CheckProgram, ExitCodesTextAndJson) {
       {{"lf/Setup.cfg"}, 1, "\nlf/Setup.cfg:1: error: the file's lines end in LF only", keys + "1 error ljjjjjjjjj"},
       {{}, 2, "cannot read Setup.cfg", "error exitCode file 2 "},
       {{"--colour", "package/Setup.cfg"}, 2, "usage: ", ""},
+      {{"--cancel-at", "1"}, 2, "usage: ", ""},  // only with --preview
+      {{"--preview", "--cancel-at", "0"}, 2, "usage: ", ""},
+      {{"--preview", "--cancel-at"}, 2, "usage: ", ""},
   };
   for (TCase c : cases) {
     SCOPED_TRACE(c.Text);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/types.h>
 
 #include <string>
 #include <utility>
@@ -17,10 +18,15 @@ struct TProgramResult {
   std::string Errors;  // standard error
 };
 
+using TEnvironment = std::vector<std::pair<std::string, std::string>>;
+
+// Runs program to its end; input is its whole standard input.
 TProgramResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
-                          const std::string& workingFolder,
-                          const std::vector<std::pair<std::string, std::string>>& environment,
-                          const std::string& input);
+                          const std::string& workingFolder, const TEnvironment& environment, const std::string& input);
+// Starts program without waiting, standard input and outputs from and to the files named.
+pid_t StartProgram(const std::string& program, const std::vector<std::string>& arguments,
+                   const std::string& workingFolder, const TEnvironment& environment, const std::string& input,
+                   const std::string& output, const std::string& errors);
 
 // A fresh folder below the system's temporary folder, removed with everything in it.
 class TScratch {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <set>
 
+#include "Base/Text.h"
 #include "Check/PreviewHost.h"
 #include "Check/PreviewReport.h"
 #include "ExampleSystem.h"
@@ -84,10 +85,6 @@ TEST_P(Preview, AgreesWithARealRunAndWritesNothing) {
 
   // Every path either side knows: the preview sees what the real run left, and the changes
   // it lists are exactly the paths that differ (a file copied over its equal as the same).
-  const auto fold = [](std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return s;
-  };
   std::set<std::string> paths, changed, listed;
   for (const TMemoryHost* host : {&system, &real}) {
     for (const std::string& path : host->AllPaths()) paths.insert(path);
@@ -97,7 +94,7 @@ TEST_P(Preview, AgreesWithARealRunAndWritesNothing) {
     EXPECT_EQ(preview.GetAttributes(path, &attributes), real.Exists(path)) << path;
     EXPECT_EQ(ReadThrough(preview, path), real.FileData(path)) << path;
     if (system.Exists(path) != real.Exists(path) || system.FileData(path) != real.FileData(path)) {
-      changed.insert(fold(path));
+      changed.insert(ToUpperAscii(path));
     }
   }
   using enum TPreviewHost::TChange;
@@ -110,7 +107,7 @@ TEST_P(Preview, AgreesWithARealRunAndWritesNothing) {
                        (change.Change == Removed && before && !real.Exists(path) && change.OldSize == before->size()) ||
                        (change.Change == Folder && !system.Exists(path) && real.Exists(path) && !after);
     EXPECT_TRUE(exact) << path;
-    if (change.Change != Same) listed.insert(fold(path));
+    if (change.Change != Same) listed.insert(ToUpperAscii(path));
   }
   EXPECT_EQ(listed, changed);
 
