@@ -19,6 +19,19 @@
 
 namespace Ferrowind {
 
+// The whole file as read through a host; nothing when it cannot be opened or read.
+inline std::optional<std::string> ReadThrough(THost& host, const std::string& path) {
+  THandle file = 0;
+  if (!host.FileOpen(path, TFileAccess::Read, TFileShare::Read, TFileCreate::OpenExisting, &file)) return std::nullopt;
+  std::string data;
+  char buffer[512];
+  std::size_t got = 0;
+  bool ok = true;
+  while ((ok = host.FileRead(file, buffer, sizeof buffer, &got)) && got > 0) data.append(buffer, got);
+  host.FileClose(file);
+  return ok ? std::optional(data) : std::nullopt;
+}
+
 // Every host starts with the folder Root() and this user key (so also its parents).
 inline const std::string ContractKey = "Software\\Ferrowind Contract\\App\\Palette";
 
@@ -62,17 +75,7 @@ class HostContract : public ::testing::TestWithParam<THostParam> {
     return Host().GetAttributes(At(relative), &attributes) ? attributes : NoAttributes;
   }
   bool Exists(const std::string& relative) { return Attributes(relative) != NoAttributes; }
-  // The whole file as read through the host, or nothing when it cannot be opened.
-  std::optional<std::string> Contents(const std::string& relative) {
-    THandle file = 0;
-    if (!Open(relative, TFileAccess::Read, TFileShare::Read, TFileCreate::OpenExisting, &file)) return std::nullopt;
-    std::string data;
-    char buffer[512];
-    std::size_t got = 0;
-    while (Host().FileRead(file, buffer, sizeof buffer, &got) && got > 0) data.append(buffer, got);
-    Host().FileClose(file);
-    return data;
-  }
+  std::optional<std::string> Contents(const std::string& relative) { return ReadThrough(Host(), At(relative)); }
 
   std::unique_ptr<THostUnderTest> subject;
 };

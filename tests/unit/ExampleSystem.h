@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 
+#include "../contract/HostContract.h"
 #include "platform/MemoryHost.h"
 
 namespace Ferrowind::Example {
@@ -49,19 +50,7 @@ inline void AddExample(TMemoryHost& host, const std::map<std::string, std::strin
   host.SetProgramPath(Package + "\\Setup.exe");
 }
 
-// A whole file and a string value as read through any host; nothing when missing.
-inline std::optional<std::string> ReadThrough(THost& host, const std::string& path) {
-  THandle file = 0;
-  if (!host.FileOpen(path, TFileAccess::Read, TFileShare::Read, TFileCreate::OpenExisting, &file)) return std::nullopt;
-  std::string data;
-  char buffer[512];
-  std::size_t got = 0;
-  bool ok = true;
-  while ((ok = host.FileRead(file, buffer, sizeof buffer, &got)) && got > 0) data.append(buffer, got);
-  host.FileClose(file);
-  return ok ? std::optional(data) : std::nullopt;
-}
-
+// A string value as read through any host; nothing when missing.
 inline std::optional<std::string> QueryThrough(THost& host, TRootKey root, const std::string& key,
                                                const std::string& name) {
   THandle handle = 0;
