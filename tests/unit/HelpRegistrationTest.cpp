@@ -73,6 +73,11 @@ TEST_F(HelpRegistration, LinkComparesWholeStrippedLinesAndIndexFollowsTheLastInd
 
 TEST_F(HelpRegistration, MissingUnsupportedOrNulFilesGiveFalseAndTouchNothing) {
   EXPECT_FALSE(Target().InstallHelp("W", "T"));  // no configuration file
+  // A link that cannot be saved leaves the index cache, which still fits the old files.
+  host.AddFile(Cfg, "x\r\n", AttrArchive | AttrReadOnly);
+  host.AddFile(Gid, "c");
+  EXPECT_FALSE(Target().InstallHelp("W", "T"));
+  EXPECT_TRUE(host.Exists(Gid));
   host.AddFile(Cfg, "x\r\n");
   EXPECT_FALSE(Target().InstallHelp("", "T"));
   EXPECT_EQ(host.FileData(Cfg), "x\r\n");
