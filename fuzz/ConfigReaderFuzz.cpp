@@ -7,13 +7,11 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "Base/Text.h"
 #include "FuzzCheck.h"
 #include "Setup/ConfigReader.h"
 #include "platform/MemoryHost.h"
@@ -36,10 +34,7 @@ TDirective Expected(std::string_view line) {
   TDirective directive;
   directive.Kind = dkNone;
   const std::size_t equals = line.find('=');
-  std::string key(equals == std::string_view::npos ? line : Strip(line.substr(0, equals)));
-  for (char& c : key) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
+  const std::string key = ToUpperAscii(equals == std::string_view::npos ? line : Strip(line.substr(0, equals)));
   for (int i = 0; i < 8; ++i) {
     if (key == Keywords[i]) directive.Kind = static_cast<TDirectiveKind>(i + 1);
   }

@@ -5,8 +5,6 @@
 // result says which; no temporary file or open handle is left.
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>

@@ -6,8 +6,6 @@
 // temporary file is left; a finished run ends with its summary.
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>

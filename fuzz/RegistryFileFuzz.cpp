@@ -5,12 +5,11 @@
 // line, and a section header and blank line when the key gets a section of its own.
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "Base/Text.h"
 #include "FuzzCheck.h"
 #include "platform/PosixRegistry.h"
 
@@ -36,16 +35,6 @@ std::string_view Content(std::string_view line) {
   return line;
 }
 
-bool StartsWithIgnoringCase(std::string_view s, std::string_view prefix) {
-  if (s.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    char c = s[i];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (c != prefix[i]) return false;
-  }
-  return true;
-}
-
 // The keys the text's sections name, as root and path.
 std::vector<std::pair<TRootKey, std::string>> SectionKeys(std::string_view text) {
   std::vector<std::pair<TRootKey, std::string>> keys;
@@ -66,16 +55,6 @@ std::vector<std::pair<TRootKey, std::string>> SectionKeys(std::string_view text)
 }
 
 bool Storable(const std::string& s) { return s.find_first_of(std::string("\r\n\0", 3)) == std::string::npos; }
-
-bool SameIgnoringCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const char x = a[i] >= 'a' && a[i] <= 'z' ? static_cast<char>(a[i] - 'a' + 'A') : a[i];
-    const char y = b[i] >= 'a' && b[i] <= 'z' ? static_cast<char>(b[i] - 'a' + 'A') : b[i];
-    if (x != y) return false;
-  }
-  return true;
-}
 
 void CheckLinesSurvive(const std::string& before, const std::string& after) {
   const std::vector<std::string_view> old = Lines(before);
@@ -164,7 +143,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Require(fresh.Parse(file.Text()), "the rewritten text is a registry file");
   Require(fresh.Query(root, path, name, &got) == TRegRead::Found && got == value, "the value reads back from the text");
   Require(fresh.KeyExists(root, path), "the key stays");
-  if (!SameIgnoringCase(name, other)) {
+  if (!EqualIgnoringCase(name, other)) {
     std::string otherAfter;
     Require(fresh.Query(root, path, other, &otherAfter) == otherRead && otherAfter == otherBefore,
             "another value reads as before");

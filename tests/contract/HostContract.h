@@ -8,14 +8,29 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 
 #include "platform/Host.h"
 
 namespace Ferrowind {
+
+// The whole file as read through a host; nothing when it cannot be opened or read.
+inline std::optional<std::string> ReadThrough(THost& host, const std::string& path) {
+  THandle file = 0;
+  if (!host.FileOpen(path, TFileAccess::Read, TFileShare::Read, TFileCreate::OpenExisting, &file)) return std::nullopt;
+  std::string data;
+  char buffer[512];
+  std::size_t got = 0;
+  bool ok = true;
+  while ((ok = host.FileRead(file, buffer, sizeof buffer, &got)) && got > 0) data.append(buffer, got);
+  host.FileClose(file);
+  return ok ? std::optional(data) : std::nullopt;
+}
 
 // Every host starts with the folder Root() and this user key (so also its parents).
 inline const std::string ContractKey = "Software\\Ferrowind Contract\\App\\Palette";
@@ -43,6 +58,25 @@ class HostContract : public ::testing::TestWithParam<THostParam> {
   void TearDown() override { subject.reset(); }
   THost& Host() { return subject->Host(); }
   std::string At(const std::string& relative) { return subject->At(relative); }
+
+  // The host's operations on paths below the root.
+  bool Open(const std::string& relative, TFileAccess access, TFileShare share, TFileCreate create, THandle* file) {
+    return Host().FileOpen(At(relative), access, share, create, file);
+  }
+  bool Copy(const std::string& from, const std::string& to, bool failIfExists = false) {
+    return Host().CopyFileTo(At(from), At(to), failIfExists);
+  }
+  bool Replace(const std::string& from, const std::string& to) { return Host().ReplaceWith(At(from), At(to)); }
+  bool Remove(const std::string& relative) { return Host().RemoveFile(At(relative)); }
+  // The attribute word, or NoAttributes (as Windows answers) when the path is missing.
+  static constexpr std::uint32_t NoAttributes = 0xFFFFFFFF;
+  std::uint32_t Attributes(const std::string& relative) {
+    std::uint32_t attributes = 0;
+    return Host().GetAttributes(At(relative), &attributes) ? attributes : NoAttributes;
+  }
+  bool Exists(const std::string& relative) { return Attributes(relative) != NoAttributes; }
+  std::optional<std::string> Contents(const std::string& relative) { return ReadThrough(Host(), At(relative)); }
+
   std::unique_ptr<THostUnderTest> subject;
 };
 

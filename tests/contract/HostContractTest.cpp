@@ -9,51 +9,30 @@
 namespace Ferrowind {
 namespace {
 
-// The access masks, named once.
-constexpr auto ForReading = TRegAccess::Read;
-constexpr auto ForWriting = TRegAccess::Write;
-
-// The whole file as read through the host, or nothing when it cannot be opened.
-std::optional<std::string> Contents(THost& host, const std::string& path) {
-  THandle file = 0;
-  if (!host.FileOpen(path, TFileAccess::Read, TFileShare::Read, TFileCreate::OpenExisting, &file)) return std::nullopt;
-  std::string data;
-  char buffer[512];
-  std::size_t got = 0;
-  while (host.FileRead(file, buffer, sizeof buffer, &got) && got > 0) data.append(buffer, got);
-  host.FileClose(file);
-  return data;
-}
-
-bool Exists(THost& host, const std::string& path) {
-  std::uint32_t attributes = 0;
-  return host.GetAttributes(path, &attributes);
-}
+constexpr auto ForReading = TRegAccess::Read, ForWriting = TRegAccess::Write;
+constexpr auto Reading = TFileAccess::Read, Writing = TFileAccess::ReadWrite;
+constexpr auto SharingRead = TFileShare::Read, SharingNone = TFileShare::None;
+constexpr auto Existing = TFileCreate::OpenExisting, Anew = TFileCreate::CreateAlways;
 
 TEST_P(HostContract, FilesOpenOnlyAsAskedAndShareAsAsked) {
-  THandle a = 0, b = 0;
-  EXPECT_FALSE(Host().FileOpen(At("none.txt"), TFileAccess::Read, TFileShare::Read, TFileCreate::OpenExisting, &a));
+  THandle a = 0;
+  EXPECT_FALSE(Open("none.txt", Reading, SharingRead, Existing, &a));
   EXPECT_EQ(a, 0u);
-  ASSERT_TRUE(Host().FileOpen(At("new.txt"), TFileAccess::ReadWrite, TFileShare::None, TFileCreate::CreateAlways, &a));
+  ASSERT_TRUE(Open("new.txt", Writing, SharingNone, Anew, &a));
   std::size_t count = 0;
   EXPECT_TRUE(Host().FileWrite(a, "hello", 5, &count));
   EXPECT_EQ(count, 5u);
   EXPECT_TRUE(Host().FileFlush(a));
   Host().FileClose(a);
-  ASSERT_TRUE(Host().FileOpen(At("NEW.TXT"), TFileAccess::Read, TFileShare::Read, TFileCreate::OpenExisting, &a));
-  ASSERT_TRUE(Host().FileOpen(At("new.txt"), TFileAccess::Read, TFileShare::Read, TFileCreate::OpenExisting, &b));
+  // Names ignore case; a second reader shares with the first, and reads to the end.
+  ASSERT_TRUE(Open("NEW.TXT", Reading, SharingRead, Existing, &a));
   std::uint64_t size = 0;
-  EXPECT_TRUE(Host().FileSize(b, &size));
+  EXPECT_TRUE(Host().FileSize(a, &size));
   EXPECT_EQ(size, 5u);
-  char buffer[8] = {};
-  EXPECT_TRUE(Host().FileRead(b, buffer, sizeof buffer, &count));
-  EXPECT_EQ(std::string(buffer, count), "hello");
-  EXPECT_TRUE(Host().FileRead(b, buffer, sizeof buffer, &count));
-  EXPECT_EQ(count, 0u);
+  EXPECT_EQ(Contents("new.txt"), "hello");
   Host().FileClose(a);
-  Host().FileClose(b);
   // Creating anew truncates what was there.
-  ASSERT_TRUE(Host().FileOpen(At("new.txt"), TFileAccess::ReadWrite, TFileShare::None, TFileCreate::CreateAlways, &a));
+  ASSERT_TRUE(Open("new.txt", Writing, SharingNone, Anew, &a));
   EXPECT_TRUE(Host().FileSize(a, &size));
   EXPECT_EQ(size, 0u);
   Host().FileClose(a);
@@ -64,28 +43,26 @@ TEST_P(HostContract, FilesOpenOnlyAsAskedAndShareAsAsked) {
 TEST_P(HostContract, AFileHeldWithoutSharingKeepsEveryoneOut) {
   subject->PutFile("other.txt", "other");
   THandle held = 0, second = 0;
-  ASSERT_TRUE(
-      Host().FileOpen(At("held.txt"), TFileAccess::ReadWrite, TFileShare::None, TFileCreate::CreateAlways, &held));
+  ASSERT_TRUE(Open("held.txt", Writing, SharingNone, Anew, &held));
   std::size_t count = 0;
   ASSERT_TRUE(Host().FileWrite(held, "mine", 4, &count));
-  for (const TFileAccess access : {TFileAccess::Read, TFileAccess::ReadWrite}) {
-    for (const TFileShare share : {TFileShare::Read, TFileShare::None}) {
-      EXPECT_FALSE(Host().FileOpen(At("held.txt"), access, share, TFileCreate::OpenExisting, &second));
+  for (const TFileAccess access : {Reading, Writing}) {
+    for (const TFileShare share : {SharingRead, SharingNone}) {
+      EXPECT_FALSE(Open("held.txt", access, share, Existing, &second));
       EXPECT_EQ(second, 0u);
     }
   }
-  EXPECT_FALSE(
-      Host().FileOpen(At("held.txt"), TFileAccess::ReadWrite, TFileShare::None, TFileCreate::CreateAlways, &second));
-  EXPECT_FALSE(Host().RemoveFile(At("held.txt")));
-  EXPECT_FALSE(Host().CopyFileTo(At("other.txt"), At("held.txt"), false));
-  EXPECT_FALSE(Host().CopyFileTo(At("held.txt"), At("copy.txt"), false));
-  EXPECT_FALSE(Host().ReplaceWith(At("other.txt"), At("held.txt")));
-  EXPECT_FALSE(Host().ReplaceWith(At("held.txt"), At("other.txt")));
+  EXPECT_FALSE(Open("held.txt", Writing, SharingNone, Anew, &second));
+  EXPECT_FALSE(Remove("held.txt"));
+  EXPECT_FALSE(Copy("other.txt", "held.txt"));
+  EXPECT_FALSE(Copy("held.txt", "copy.txt"));
+  EXPECT_FALSE(Replace("other.txt", "held.txt"));
+  EXPECT_FALSE(Replace("held.txt", "other.txt"));
   Host().FileClose(held);
-  EXPECT_EQ(Contents(Host(), At("held.txt")), "mine");
-  EXPECT_EQ(Contents(Host(), At("other.txt")), "other");
-  EXPECT_FALSE(Exists(Host(), At("copy.txt")));
-  EXPECT_TRUE(Host().RemoveFile(At("held.txt")));
+  EXPECT_EQ(Contents("held.txt"), "mine");
+  EXPECT_EQ(Contents("other.txt"), "other");
+  EXPECT_FALSE(Exists("copy.txt"));
+  EXPECT_TRUE(Remove("held.txt"));
 }
 
 // Setup.cfg is read shared for reading: a second reader may open it, a writer may not, and
@@ -94,110 +71,98 @@ TEST_P(HostContract, AFileSharedForReadingLetsReadersInAndKeepsWritersOut) {
   subject->PutFile("Setup.cfg", "cfg");
   subject->PutFile("other.txt", "other");
   THandle reader = 0, second = 0;
-  ASSERT_TRUE(
-      Host().FileOpen(At("Setup.cfg"), TFileAccess::Read, TFileShare::Read, TFileCreate::OpenExisting, &reader));
-  EXPECT_EQ(Contents(Host(), At("setup.cfg")), "cfg");
-  EXPECT_FALSE(
-      Host().FileOpen(At("Setup.cfg"), TFileAccess::ReadWrite, TFileShare::Read, TFileCreate::OpenExisting, &second));
-  EXPECT_FALSE(
-      Host().FileOpen(At("Setup.cfg"), TFileAccess::ReadWrite, TFileShare::None, TFileCreate::CreateAlways, &second));
+  ASSERT_TRUE(Open("Setup.cfg", Reading, SharingRead, Existing, &reader));
+  EXPECT_EQ(Contents("setup.cfg"), "cfg");
+  EXPECT_FALSE(Open("Setup.cfg", Writing, SharingRead, Existing, &second));
+  EXPECT_FALSE(Open("Setup.cfg", Writing, SharingNone, Anew, &second));
   // A reader that would share nothing cannot have it either: the file is already open.
-  EXPECT_FALSE(
-      Host().FileOpen(At("Setup.cfg"), TFileAccess::Read, TFileShare::None, TFileCreate::OpenExisting, &second));
+  EXPECT_FALSE(Open("Setup.cfg", Reading, SharingNone, Existing, &second));
   EXPECT_EQ(second, 0u);
-  EXPECT_FALSE(Host().RemoveFile(At("Setup.cfg")));
-  EXPECT_FALSE(Host().CopyFileTo(At("other.txt"), At("Setup.cfg"), false));
-  EXPECT_FALSE(Host().ReplaceWith(At("other.txt"), At("Setup.cfg")));
+  EXPECT_FALSE(Remove("Setup.cfg"));
+  EXPECT_FALSE(Copy("other.txt", "Setup.cfg"));
+  EXPECT_FALSE(Replace("other.txt", "Setup.cfg"));
   // A copy only reads its source, as the shared reader allows.
-  EXPECT_TRUE(Host().CopyFileTo(At("Setup.cfg"), At("copy.cfg"), false));
+  EXPECT_TRUE(Copy("Setup.cfg", "copy.cfg"));
   Host().FileClose(reader);
-  EXPECT_EQ(Contents(Host(), At("Setup.cfg")), "cfg");
-  EXPECT_EQ(Contents(Host(), At("copy.cfg")), "cfg");
-  EXPECT_EQ(Contents(Host(), At("other.txt")), "other");
-  EXPECT_TRUE(Host().RemoveFile(At("Setup.cfg")));
+  EXPECT_EQ(Contents("Setup.cfg"), "cfg");
+  EXPECT_EQ(Contents("copy.cfg"), "cfg");
+  EXPECT_EQ(Contents("other.txt"), "other");
+  EXPECT_TRUE(Remove("Setup.cfg"));
 }
 
 TEST_P(HostContract, ReadOnlyFilesResistWritingCopyingOntoAndRemoval) {
   subject->PutFile("ro.txt", "keep");
   subject->PutFile("src.txt", "new");
   ASSERT_TRUE(Host().SetAttributes(At("ro.txt"), AttrReadOnly));
-  std::uint32_t attributes = 0;
-  ASSERT_TRUE(Host().GetAttributes(At("ro.txt"), &attributes));
-  EXPECT_NE(attributes & AttrReadOnly, 0u);
+  EXPECT_EQ(Attributes("ro.txt") & (AttrReadOnly | AttrDirectory), AttrReadOnly);
   THandle file = 0;
-  EXPECT_FALSE(
-      Host().FileOpen(At("ro.txt"), TFileAccess::ReadWrite, TFileShare::None, TFileCreate::CreateAlways, &file));
-  EXPECT_FALSE(
-      Host().FileOpen(At("ro.txt"), TFileAccess::ReadWrite, TFileShare::None, TFileCreate::OpenExisting, &file));
-  EXPECT_FALSE(Host().CopyFileTo(At("src.txt"), At("ro.txt"), false));
-  EXPECT_FALSE(Host().RemoveFile(At("ro.txt")));
-  EXPECT_FALSE(Host().ReplaceWith(At("src.txt"), At("ro.txt")));
-  EXPECT_EQ(Contents(Host(), At("ro.txt")), "keep");
-  EXPECT_EQ(Contents(Host(), At("src.txt")), "new");
+  EXPECT_FALSE(Open("ro.txt", Writing, SharingNone, Anew, &file));
+  EXPECT_FALSE(Open("ro.txt", Writing, SharingNone, Existing, &file));
+  EXPECT_FALSE(Copy("src.txt", "ro.txt"));
+  EXPECT_FALSE(Remove("ro.txt"));
+  EXPECT_FALSE(Replace("src.txt", "ro.txt"));
+  EXPECT_EQ(Contents("ro.txt"), "keep");
+  EXPECT_EQ(Contents("src.txt"), "new");
   // A copy carries the read-only attribute along.
-  ASSERT_TRUE(Host().CopyFileTo(At("ro.txt"), At("ro-copy.txt"), false));
-  ASSERT_TRUE(Host().GetAttributes(At("ro-copy.txt"), &attributes));
-  EXPECT_NE(attributes & AttrReadOnly, 0u);
+  ASSERT_TRUE(Copy("ro.txt", "ro-copy.txt"));
+  EXPECT_EQ(Attributes("ro-copy.txt") & (AttrReadOnly | AttrDirectory), AttrReadOnly);
   ASSERT_TRUE(Host().SetAttributes(At("ro.txt"), 0));
-  ASSERT_TRUE(Host().GetAttributes(At("ro.txt"), &attributes));
-  EXPECT_EQ(attributes & AttrReadOnly, 0u);
-  EXPECT_TRUE(Host().CopyFileTo(At("src.txt"), At("ro.txt"), false));
-  EXPECT_TRUE(Host().ReplaceWith(At("src.txt"), At("ro.txt")));
-  EXPECT_FALSE(Exists(Host(), At("src.txt")));
-  EXPECT_TRUE(Host().RemoveFile(At("ro.txt")));
-  EXPECT_FALSE(Exists(Host(), At("ro.txt")));
+  EXPECT_EQ(Attributes("ro.txt") & (AttrReadOnly | AttrDirectory), 0u);
+  EXPECT_TRUE(Copy("src.txt", "ro.txt"));
+  EXPECT_TRUE(Replace("src.txt", "ro.txt"));
+  EXPECT_FALSE(Exists("src.txt"));
+  EXPECT_TRUE(Remove("ro.txt"));
+  EXPECT_FALSE(Exists("ro.txt"));
 }
 
 TEST_P(HostContract, ReplaceWithSwapsInOneStepOrLeavesBothAsTheyWere) {
   subject->PutFile("a.txt", "old");
   subject->PutFile("a.new", "new");
-  EXPECT_FALSE(Host().ReplaceWith(At("missing.new"), At("a.txt")));
+  EXPECT_FALSE(Replace("missing.new", "a.txt"));
   ASSERT_TRUE(Host().MakeFolder(At("Dir")));
-  EXPECT_FALSE(Host().ReplaceWith(At("a.new"), At("Dir")));
-  EXPECT_FALSE(Host().ReplaceWith(At("Dir"), At("a.txt")));
-  EXPECT_EQ(Contents(Host(), At("a.txt")), "old");
-  EXPECT_EQ(Contents(Host(), At("a.new")), "new");
-  std::uint32_t attributes = 0;
-  ASSERT_TRUE(Host().GetAttributes(At("Dir"), &attributes));
-  EXPECT_NE(attributes & AttrDirectory, 0u);
+  EXPECT_FALSE(Replace("a.new", "Dir"));
+  EXPECT_FALSE(Replace("Dir", "a.txt"));
+  EXPECT_EQ(Contents("a.txt"), "old");
+  EXPECT_EQ(Contents("a.new"), "new");
+  EXPECT_EQ(Attributes("Dir") & AttrDirectory, AttrDirectory);
 
-  EXPECT_TRUE(Host().ReplaceWith(At("a.new"), At("a.txt")));
-  EXPECT_EQ(Contents(Host(), At("a.txt")), "new");
-  EXPECT_FALSE(Exists(Host(), At("a.new")));
+  EXPECT_TRUE(Replace("a.new", "a.txt"));
+  EXPECT_EQ(Contents("a.txt"), "new");
+  EXPECT_FALSE(Exists("a.new"));
   // With nothing in its place, the replacement is a rename.
-  EXPECT_TRUE(Host().ReplaceWith(At("a.txt"), At("b.txt")));
-  EXPECT_EQ(Contents(Host(), At("b.txt")), "new");
-  EXPECT_FALSE(Exists(Host(), At("a.txt")));
-  EXPECT_FALSE(Host().RemoveFile(At("a.txt")));
-  EXPECT_TRUE(Host().RemoveFile(At("b.txt")));
+  EXPECT_TRUE(Replace("a.txt", "b.txt"));
+  EXPECT_EQ(Contents("b.txt"), "new");
+  EXPECT_FALSE(Exists("a.txt"));
+  EXPECT_FALSE(Remove("a.txt"));
+  EXPECT_TRUE(Remove("b.txt"));
 }
 
 TEST_P(HostContract, CopiesOverwriteOrRefuseAsAsked) {
   subject->PutFile("src.txt", "short");
   subject->PutFile("other.txt", "other");
   subject->PutFile("dest.txt", "a much longer old text");
-  EXPECT_TRUE(Host().CopyFileTo(At("src.txt"), At("dest.txt"), false));
-  EXPECT_EQ(Contents(Host(), At("dest.txt")), "short");
-  EXPECT_FALSE(Host().CopyFileTo(At("other.txt"), At("dest.txt"), true));
-  EXPECT_EQ(Contents(Host(), At("dest.txt")), "short");
-  EXPECT_TRUE(Host().CopyFileTo(At("src.txt"), At("fresh.txt"), true));
-  EXPECT_EQ(Contents(Host(), At("fresh.txt")), "short");
-  EXPECT_FALSE(Host().CopyFileTo(At("missing.txt"), At("none.txt"), false));
-  EXPECT_FALSE(Exists(Host(), At("none.txt")));
-  EXPECT_FALSE(Host().CopyFileTo(At("src.txt"), At("NoFolder\\none.txt"), false));
+  EXPECT_TRUE(Copy("src.txt", "dest.txt"));
+  EXPECT_EQ(Contents("dest.txt"), "short");
+  EXPECT_FALSE(Copy("other.txt", "dest.txt", true));
+  EXPECT_EQ(Contents("dest.txt"), "short");
+  EXPECT_TRUE(Copy("src.txt", "fresh.txt", true));
+  EXPECT_EQ(Contents("fresh.txt"), "short");
+  EXPECT_FALSE(Copy("missing.txt", "none.txt"));
+  EXPECT_FALSE(Exists("none.txt"));
+  EXPECT_FALSE(Copy("src.txt", "NoFolder\\none.txt"));
   ASSERT_TRUE(Host().MakeFolder(At("Dir")));
-  EXPECT_FALSE(Host().CopyFileTo(At("src.txt"), At("Dir"), false));
-  EXPECT_FALSE(Host().CopyFileTo(At("Dir"), At("none.txt"), false));
-  EXPECT_FALSE(Exists(Host(), At("none.txt")));
-  EXPECT_EQ(Contents(Host(), At("src.txt")), "short");
+  EXPECT_FALSE(Copy("src.txt", "Dir"));
+  EXPECT_FALSE(Copy("Dir", "none.txt"));
+  EXPECT_FALSE(Exists("none.txt"));
+  EXPECT_EQ(Contents("src.txt"), "short");
 }
 
 TEST_P(HostContract, FoldersAreMadeOnceAndListedWithAttributeWords) {
   EXPECT_TRUE(Host().MakeFolder(At("Sub")));
   EXPECT_FALSE(Host().MakeFolder(At("SUB")));
   THandle file = 0;
-  EXPECT_FALSE(Host().FileOpen(At("Sub"), TFileAccess::Read, TFileShare::Read, TFileCreate::OpenExisting, &file));
-  EXPECT_FALSE(Host().RemoveFile(At("Sub")));
+  EXPECT_FALSE(Open("Sub", Reading, SharingRead, Existing, &file));
+  EXPECT_FALSE(Remove("Sub"));
   EXPECT_FALSE(Host().MakeFolder(At("Missing\\Deeper")));
   subject->PutFile("Sub\\B.txt", "b");
   subject->PutFile("Sub\\Inner\\C.txt", "c");
@@ -215,8 +180,7 @@ TEST_P(HostContract, FoldersAreMadeOnceAndListedWithAttributeWords) {
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(seen, expected);
   // A listing's word is the whole word, as the attributes of the entry give it.
-  std::uint32_t attributes = 0;
-  ASSERT_TRUE(Host().GetAttributes(At("Sub\\Inner\\C.txt"), &attributes));
+  const std::uint32_t attributes = Attributes("Sub\\Inner\\C.txt");
   ASSERT_EQ(Host().FindFirst(At("Sub\\Inner\\*"), &find, &entry), TFind::Entry);
   while (entry.Name != "C.txt" && Host().FindNext(find, &entry) == TFind::Entry) {
   }
@@ -224,8 +188,7 @@ TEST_P(HostContract, FoldersAreMadeOnceAndListedWithAttributeWords) {
   EXPECT_EQ(entry.Name, "C.txt");
   EXPECT_EQ(entry.Attributes, attributes);
   EXPECT_EQ(attributes & (AttrReadOnly | AttrDirectory), AttrReadOnly);
-  ASSERT_TRUE(Host().GetAttributes(At("Sub\\Inner"), &attributes));
-  EXPECT_EQ(attributes & (AttrReadOnly | AttrDirectory | AttrArchive), AttrDirectory);
+  EXPECT_EQ(Attributes("Sub\\Inner") & (AttrReadOnly | AttrDirectory | AttrArchive), AttrDirectory);
   ASSERT_TRUE(Host().SetAttributes(At("Sub\\Inner\\C.txt"), 0));
   // Nothing to list is not a failure: a missing folder, a missing name.
   EXPECT_EQ(Host().FindFirst(At("Nowhere\\*.*"), &find, &entry), TFind::NoMore);
@@ -259,16 +222,15 @@ TEST_P(HostContract, RegistryKeysAreOpenedNeverMadeAndValuesIgnoreCase) {
   EXPECT_FALSE(Host().RegOpen(TRootKey::CurrentUser, ContractKey + "\\Deeper", ForReading, &key));
   EXPECT_FALSE(Host().RegOpen(TRootKey::CurrentUser, missing, ForReading, &key));
   ASSERT_TRUE(Host().RegOpen(TRootKey::CurrentUser, "software\\FERROWIND contract\\app\\palette", ForReading, &key));
-  std::string data;
-  EXPECT_EQ(Host().RegQuery(key, "PAGE ONE", &data), TRegRead::Found);
-  EXPECT_EQ(data, StoredString("TA;TB;"));
-  EXPECT_EQ(Host().RegQuery(key, "", &data), TRegRead::Found);
-  EXPECT_EQ(data, StoredString("default \"quoted\" \\ slash"));
-  EXPECT_EQ(Host().RegQuery(key, "deeper\\name", &data), TRegRead::Found);
-  EXPECT_EQ(data, StoredString("x"));
+  const auto found = [&](const std::string& name) {
+    std::string data;
+    return Host().RegQuery(key, name, &data) == TRegRead::Found ? data : "(not found)";
+  };
+  EXPECT_EQ(found("PAGE ONE"), StoredString("TA;TB;"));
+  EXPECT_EQ(found(""), StoredString("default \"quoted\" \\ slash"));
+  EXPECT_EQ(found("deeper\\name"), StoredString("x"));
   EXPECT_FALSE(Host().RegSet(key, "Page One", "y"));  // opened for reading only
-  EXPECT_EQ(Host().RegQuery(key, "Page One", &data), TRegRead::Found);
-  EXPECT_EQ(data, StoredString("TA;TB;"));
+  EXPECT_EQ(found("Page One"), StoredString("TA;TB;"));
   Host().RegClose(key);
 }
 

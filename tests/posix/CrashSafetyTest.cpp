@@ -102,13 +102,8 @@ TEST_F(CrashSafety, EveryFileIsOldOrNewWhereverTheInstallerIsKilled) {
   for (int kill = 0; kill < 200; ++kill) {
     Restore();
     // As Install(), but not waited for.
-    const pid_t child = fork();
-    if (child == 0 && chdir(package.c_str()) == 0 && freopen(answers.c_str(), "r", stdin) &&
-        freopen("/dev/null", "w", stdout) && freopen("/dev/null", "w", stderr)) {
-      setenv("FERROWIND_REGISTRY", registry.c_str(), 1);
-      execl(FERROWIND_SETUP_BINARY, FERROWIND_SETUP_BINARY, static_cast<char*>(nullptr));
-    }
-    if (child == 0) _exit(127);  // the set-up or the exec failed
+    const pid_t child = StartProgram(FERROWIND_SETUP_BINARY, {}, package, {{"FERROWIND_REGISTRY", registry}}, answers,
+                                     "/dev/null", "/dev/null");
     ASSERT_GT(child, 0);
     const long long delay = moment(random);
     std::this_thread::sleep_for(std::chrono::microseconds(delay));

@@ -3,7 +3,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,26 +14,29 @@ namespace FerrowindTest {
 
 namespace fs = std::filesystem;
 
+pid_t StartProgram(const std::string& program, const std::vector<std::string>& arguments,
+                   const std::string& workingFolder, const TEnvironment& environment, const std::string& input,
+                   const std::string& output, const std::string& errors) {
+  const pid_t pid = fork();
+  if (pid != 0) return pid;
+  if (!freopen(input.c_str(), "r", stdin) || !freopen(output.c_str(), "w", stdout) ||
+      !freopen(errors.c_str(), "w", stderr) || chdir(workingFolder.c_str()) != 0) {
+    _exit(126);
+  }
+  for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
+  std::vector<char*> argv{const_cast<char*>(program.c_str())};
+  for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  execv(program.c_str(), argv.data());
+  _exit(127);
+}
+
 TProgramResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
-                          const std::string& workingFolder,
-                          const std::vector<std::pair<std::string, std::string>>& environment,
-                          const std::string& input) {
+                          const std::string& workingFolder, const TEnvironment& environment, const std::string& input) {
   // Input and outputs go through files: nothing can block on a full pipe.
   const TScratch io;
   WriteWhole(io / "in", input);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (!freopen((io / "in").c_str(), "r", stdin) || !freopen((io / "out").c_str(), "w", stdout) ||
-        !freopen((io / "err").c_str(), "w", stderr) || chdir(workingFolder.c_str()) != 0) {
-      _exit(126);
-    }
-    for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(program.c_str(), argv.data());
-    _exit(127);
-  }
+  const pid_t pid = StartProgram(program, arguments, workingFolder, environment, io / "in", io / "out", io / "err");
   int status = 0;
   waitpid(pid, &status, 0);
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadWhole(io / "out"), ReadWhole(io / "err")};
@@ -62,17 +64,6 @@ void WriteWhole(const std::string& path, const std::string& data) {
 bool PathExists(const std::string& path) {
   std::error_code ignored;
   return fs::exists(fs::symlink_status(path, ignored));
-}
-
-std::vector<std::pair<std::string, std::string>> Snapshot(const std::string& folder) {
-  std::vector<std::pair<std::string, std::string>> files;
-  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-    if (entry.is_regular_file()) {
-      files.emplace_back(fs::relative(entry.path(), folder).string(), ReadWhole(entry.path().string()));
-    }
-  }
-  std::sort(files.begin(), files.end());
-  return files;
 }
 
 void TInstallFolders::SetUp() {

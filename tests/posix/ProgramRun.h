@@ -4,6 +4,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/types.h>
 
 #include <string>
 #include <utility>
@@ -17,10 +18,15 @@ struct TProgramResult {
   std::string Errors;  // standard error
 };
 
+using TEnvironment = std::vector<std::pair<std::string, std::string>>;
+
+// Runs program to its end; input is its whole standard input.
 TProgramResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
-                          const std::string& workingFolder,
-                          const std::vector<std::pair<std::string, std::string>>& environment,
-                          const std::string& input);
+                          const std::string& workingFolder, const TEnvironment& environment, const std::string& input);
+// Starts program without waiting, standard input and outputs from and to the files named.
+pid_t StartProgram(const std::string& program, const std::vector<std::string>& arguments,
+                   const std::string& workingFolder, const TEnvironment& environment, const std::string& input,
+                   const std::string& output, const std::string& errors);
 
 // A fresh folder below the system's temporary folder, removed with everything in it.
 class TScratch {
@@ -39,8 +45,6 @@ class TScratch {
 std::string ReadWhole(const std::string& path);                     // empty when missing
 void WriteWhole(const std::string& path, const std::string& data);  // creates parent folders
 bool PathExists(const std::string& path);                           // a dangling link exists too
-// Every regular file below folder, as "relative path" -> contents.
-std::vector<std::pair<std::string, std::string>> Snapshot(const std::string& folder);
 
 // In a scratch folder: the example package with the built installer beside its files, the
 // example IDE as "Delphi 3", and a registry file naming that folder. A failed copy fails SetUp.

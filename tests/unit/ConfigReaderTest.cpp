@@ -57,15 +57,5 @@ TEST(ConfigReader, LongLinesAcrossBlockBoundariesAreReadWhole) {
         << pad;
 }
 
-TEST(ConfigReader, OpenFailsForAFolderAMissingFileOrALockedFile) {
-  TMemoryHost host;
-  host.AddFolder("C:\\Work\\Setup.cfg");
-  host.AddFile("C:\\W2\\Setup.cfg", "x");
-  host.HoldOpen("C:\\W2\\Setup.cfg");
-  for (const char* path : {"C:\\Work\\Setup.cfg", "C:\\Other\\Setup.cfg", "C:\\W2\\Setup.cfg"})
-    EXPECT_FALSE(TConfigReader(host).Open(path)) << path;
-  EXPECT_EQ(host.OpenHandles(), 0u);
-}
-
 }  // namespace
 }  // namespace Ferrowind

@@ -4,31 +4,20 @@
 // and the summary must never claim a step that the host state shows was not done.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <optional>
-#include <sstream>
 #include <string>
 
+#include "ExampleSystem.h"
 #include "Setup/InstallRun.h"
-#include "platform/MemoryHost.h"
 
 namespace Ferrowind {
 namespace {
 
-namespace fs = std::filesystem;
-using TFiles = std::map<std::string, std::string>;  // host path -> data
-constexpr auto HKCU = TRootKey::CurrentUser;
+using namespace Example;
 constexpr auto npos = std::string::npos;
-const std::string Base = "SOFTWARE\\Borland\\Delphi\\3.0", KnownPackages = Base + "\\Known Packages";
-const std::string Palette = Base + "\\Palette", Root = "C:\\Delphi 3", Package = "C:\\Package";
-const std::string Cfg = Root + "\\Help\\Delphi3.cfg", Cnt = Root + "\\Help\\DELPHI3.CNT";
-const std::string Gid = Root + "\\Help\\Delphi3.gid", Deleted = Root + "\\Lib\\WidgetPackOld.dcu";
-const std::string NewPackage = Root + "\\Lib\\WidgetPack.dpl", Title = "Widget Pack";
-const std::string StandardPackage = Root + "\\Bin\\dclstd30.dpl";
-const fs::path Examples = fs::path(__FILE__).parent_path().parent_path().parent_path() / "examples";
+const std::string Deleted = Root + "\\Lib\\WidgetPackOld.dcu", NewPackage = Root + "\\Lib\\WidgetPack.dpl";
+const std::string Title = "Widget Pack";
 
 // The palette pages as the user has them; Widgets already holds an older set, so the run
 // appends to a list rather than creating one.
@@ -37,19 +26,6 @@ const std::map<std::string, std::string> PalettePages = {
     {"Additional", "TBitBtn;TSpeedButton;TMaskEdit;TStringGrid;TDrawGrid;TImage;TShape;TBevel"},
     {"Widgets", "TGadget;TGizmo"},
 };
-
-TFiles TreeOf(const std::string& example, const std::string& hostFolder) {
-  TFiles files;
-  for (const auto& entry : fs::recursive_directory_iterator(Examples / example)) {
-    if (!entry.is_regular_file()) continue;
-    std::string relative = fs::relative(entry.path(), Examples / example).generic_string();
-    std::replace(relative.begin(), relative.end(), '/', '\\');
-    std::ostringstream data;
-    data << std::ifstream(entry.path(), std::ios::binary).rdbuf();
-    files[hostFolder + "\\" + relative] = data.str();
-  }
-  return files;
-}
 
 struct TRun {
   std::optional<std::string> Summary;  // the last box, when the run got as far as its summary
@@ -75,16 +51,9 @@ class FaultInjection : public ::testing::Test {
   // The IDE as the example's own setup left it and the package ready; then the run, with
   // the failCall-th call of the installation failing (none for 0).
   TRun Run(TMemoryHost& host, std::size_t failCall) {
-    host.SetValue(TRootKey::LocalMachine, Base, "RootDir", Root);
-    host.SetValue(TRootKey::LocalMachine, Base, "Version", "Client/Server");
-    host.SetValue(HKCU, KnownPackages, StandardPackage, "Borland Standard Components");
-    for (const auto& [page, list] : PalettePages) host.SetValue(HKCU, Palette, page, list);
-    for (const auto& [path, data] : ide)
-      host.AddFile(path, data, path == Deleted ? AttrArchive | AttrReadOnly : AttrArchive);
-    for (const auto& [path, data] : pkg) host.AddFile(path, data);
-    host.AddFile(Package + "\\Setup.exe", "MZ");
-    host.SetProgramPath(Package + "\\Setup.exe");
-    host.AddFile("Setup.cfg", pkg.at(Package + "\\Setup.cfg"));  // the working folder
+    AddExample(host, PalettePages);
+    host.AddFile(Deleted, ide.at(Deleted), AttrArchive | AttrReadOnly);
+    host.AddFile("Setup.cfg", pkg.at(Config));  // the working folder
     const std::size_t before = host.CallCount();
     if (failCall != 0) host.FailCall(before + failCall);
     EXPECT_EQ(RunInstallation(host), 0);
@@ -116,9 +85,9 @@ class FaultInjection : public ::testing::Test {
     EXPECT_TRUE(widgets == old || widgets == old + ";TWidget;" || widgets == old + ";TWidgetGrid;" ||
                 widgets == newWidgets)
         << "palette page Widgets holds something unexpected: " << widgets;
-    EXPECT_EQ(host.Value(HKCU, KnownPackages, StandardPackage), std::string("Borland Standard Components"))
+    EXPECT_EQ(host.Value(HKCU, Known, StandardPackage), std::string("Borland Standard Components"))
         << "an existing Known Packages value changed";
-    const auto registered = host.Value(HKCU, KnownPackages, NewPackage);
+    const auto registered = host.Value(HKCU, Known, NewPackage);
     EXPECT_TRUE(!registered || *registered == Title) << "the package is registered with a wrong title";
     // The IDE's own files stay, except those the run edits or removes by design.
     for (const auto& [path, data] : ide)
@@ -154,7 +123,7 @@ class FaultInjection : public ::testing::Test {
   }
 
   // The simulated Delphi 3, and the package beside the installer with its Setup.cfg.
-  const TFiles ide = TreeOf("ide", Root), pkg = TreeOf("package", Package);
+  const std::map<std::string, std::string> ide = Tree("ide", Root), pkg = Tree("package", Package);
   TRun clean;
   std::optional<std::string> newCfg, newCnt, newWidgets;
 };

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "../contract/HostContract.h"
+#include "TempFolder.h"
 #include "platform/MemoryHost.h"
 
 namespace Ferrowind {
@@ -31,17 +32,11 @@ class TMemoryUnderTest : public THostUnderTest {
 class TPosixUnderTest : public THostUnderTest {
  public:
   TPosixUnderTest() {
-    std::string pattern = (fs::temp_directory_path() / "ferrowind-contract-XXXXXX").string();
-    FRoot = mkdtemp(pattern.data());
     std::ofstream(FRoot + "/registry.reg", std::ios::binary)
         << "REGEDIT4\r\n[HKEY_CURRENT_USER\\" + ContractKey + "]\r\n";
     setenv("FERROWIND_REGISTRY", (FRoot + "/registry.reg").c_str(), 1);
   }
-  ~TPosixUnderTest() override {
-    std::error_code ignored;
-    fs::remove_all(FRoot, ignored);
-    unsetenv("FERROWIND_REGISTRY");
-  }
+  ~TPosixUnderTest() override { unsetenv("FERROWIND_REGISTRY"); }
   THost& Host() override { return SystemHost(); }
   std::string Root() override { return FRoot; }
   void PutFile(const std::string& relative, const std::string& data) override {
@@ -52,7 +47,8 @@ class TPosixUnderTest : public THostUnderTest {
   }
 
  private:
-  std::string FRoot;
+  TTempFolder FFolder;
+  std::string FRoot = FFolder.Path();
 };
 
 INSTANTIATE_TEST_SUITE_P(Hosts, HostContract,

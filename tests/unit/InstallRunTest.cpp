@@ -1,14 +1,12 @@
 #include <gtest/gtest.h>
 
+#include "ExampleSystem.h"
 #include "Setup/InstallRun.h"
-#include "platform/MemoryHost.h"
 
 namespace Ferrowind {
 namespace {
 
-const std::string Base = "SOFTWARE\\Borland\\Delphi\\3.0";
-constexpr auto HKLM = TRootKey::LocalMachine;
-constexpr auto HKCU = TRootKey::CurrentUser;
+using namespace Example;
 using V = std::vector<std::string>;
 std::string Prompt(const std::string& title, const std::string& ide) {
   return "C:You are about to install " + title + " for Delphi " + ide +
@@ -19,7 +17,7 @@ class InstallRun : public ::testing::Test {
  protected:
   void SetUp() override {
     host.SetValue(HKLM, Base, "RootDir", "C:\\D3");
-    host.AddKey(HKCU, Base + "\\Known Packages");
+    host.AddKey(HKCU, Known);
     host.AddFolder("C:\\D3\\Lib");
     host.SetProgramPath("C:\\Pkg\\Setup.exe");
   }
@@ -66,7 +64,7 @@ TEST_F(InstallRun, CancelEndsAtOnceAndWritesNothing) {
   host.AnswerBoxes({true, false});
   Run({"MESSAGE=First", "LANGUAGE=Delphi 3", "PACKAGEFILE=W.dpl"});
   EXPECT_EQ(Shown(), V({"I:First", Prompt("", "3")}));
-  EXPECT_EQ(host.ValueCount(HKCU, Base + "\\Known Packages"), 0u);
+  EXPECT_EQ(host.ValueCount(HKCU, Known), 0u);
 }
 
 TEST_F(InstallRun, IdeNotFoundWarnsAndEnds) {

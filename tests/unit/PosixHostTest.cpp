@@ -12,9 +12,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <vector>
 
+#include "TempFolder.h"
 #include "platform/Host.h"
 
 // Folder reads fail with EIO once this many more entries have been read, as a disk error
@@ -40,13 +40,7 @@ namespace fs = std::filesystem;
 
 class PosixHostTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/ferrowind-host-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    FRoot = FWindows = pattern;
-    std::replace(FWindows.begin(), FWindows.end(), '/', '\\');
-  }
-  void TearDown() override { fs::remove_all(FRoot); }
+  void SetUp() override { std::replace(FWindows.begin(), FWindows.end(), '/', '\\'); }
   std::string P(const std::string& name) const { return FRoot + "/" + name; }
   std::string W(const std::string& name) const { return FWindows + "\\" + name; }  // as the installer writes it
   void Put(const std::string& name, const std::string& text, fs::perms mode = fs::perms(0644)) {
@@ -55,7 +49,8 @@ class PosixHostTest : public ::testing::Test {
   }
 
   THost& Host = SystemHost();
-  std::string FRoot, FWindows;
+  TTempFolder FFolder;
+  std::string FRoot = FFolder.Path(), FWindows = FFolder.Path();
 };
 
 TEST_F(PosixHostTest, AttributeWordsFollowModeAndKind) {
@@ -101,15 +96,12 @@ TEST_F(PosixHostTest, CopyKeepsDataAndPermissionsAndRefusesItself) {
   Put("source.bin", data, fs::perms(0750));
   Put("copy.bin", "", fs::perms(0600));  // an existing file takes the source's mode too
   ASSERT_TRUE(Host.CopyFileTo(W("SOURCE.bin"), W("copy.bin"), false));
-  std::ifstream copied(P("copy.bin"), std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(copied), {}), data);
+  EXPECT_EQ(ReadFile(P("copy.bin")), data);
   EXPECT_EQ(fs::status(P("copy.bin")).permissions(), fs::perms(0750));
   EXPECT_FALSE(Host.CopyFileTo(W("COPY.BIN"), W("copy.bin"), false));  // onto itself would empty it
   // A file whose size the system does not know (0 here) is still copied whole.
   ASSERT_TRUE(Host.CopyFileTo("\\proc\\version", W("version.txt"), false));
-  std::ifstream version("/proc/version", std::ios::binary), copy(P("version.txt"), std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(copy), {}),
-            std::string(std::istreambuf_iterator<char>(version), {}));
+  EXPECT_EQ(ReadFile(P("version.txt")), ReadFile("/proc/version"));
 }
 
 // A copy meets the name already in the folder whatever its case, as Windows does, also one
@@ -149,8 +141,7 @@ TEST_F(PosixHostTest, CopiesIntoAFolderReplaceTheNameThereWhateverItsCase) {
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"BOTH.TXT", "Both.txt", "KEEP.TXT", "first.txt"}));
   for (const std::string& name : names) {
-    std::ifstream in(P("Out/" + name), std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), name == "BOTH.TXT" ? "old" : "new") << name;
+    EXPECT_EQ(ReadFile(P("Out/" + name)), name == "BOTH.TXT" ? "old" : "new") << name;
     // The source's mode, also where the umask would have taken bits from a new file.
     EXPECT_EQ(fs::status(P("Out/" + name)).permissions(), fs::perms(0666)) << name;
   }

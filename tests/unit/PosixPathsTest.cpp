@@ -5,15 +5,15 @@
 #include <filesystem>
 #include <fstream>
 
+#include "TempFolder.h"
 #include "platform/PosixPaths.h"
 
 namespace Ferrowind {
 namespace {
 
 TEST(PosixPathsTest, ComponentsResolveIgnoringCaseOrStayAsGiven) {
-  char pattern[] = "/tmp/ferrowind-paths-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  const std::string root = pattern;
+  const TTempFolder temp;
+  const std::string& root = temp.Path();
   std::filesystem::create_directories(root + "/Help");
   for (const char* name : {"/Help/DELPHI3.CFG", "/abc", "/Abc", "/ABC"}) std::ofstream(root + name) << "";
   const char* const cases[][2] = {
@@ -33,7 +33,6 @@ TEST(PosixPathsTest, ComponentsResolveIgnoringCaseOrStayAsGiven) {
   std::filesystem::current_path(root);  // a relative path starts in the working folder
   EXPECT_EQ(ResolvePosixPath("HELP\\delphi3.CFG"), "Help/DELPHI3.CFG");
   std::filesystem::current_path(before);
-  std::filesystem::remove_all(root);
 }
 
 }  // namespace

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
+#include "TempFolder.h"
 #include "platform/Host.h"
 #include "platform/PosixRegistry.h"
 
@@ -87,17 +87,12 @@ TEST(RegistryFileTest, AddedValueReadsBackWhateverTheFileEndsWith) {
   }
 }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // A save replaces the file keeping its mode, or leaves it as it was and no temporary file; a file not
 // beginning with REGEDIT4 is never written, and standard error names it once.
 TEST(RegistryStoreTest, FileOnDiskIsReplacedWholeOrLeftAsItWas) {
-  char pattern[] = "/tmp/ferrowind-reg-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  const std::string folder = pattern, path = folder + "/registry.reg";
+  const TTempFolder temp;
+  const std::string& folder = temp.Path();
+  const std::string path = folder + "/registry.reg";
   std::ofstream(path, std::ios::binary) << "old";
   std::filesystem::permissions(path, std::filesystem::perms(0640));
   ASSERT_TRUE(SaveFileAtomically(path, CrLfFile));
@@ -128,15 +123,14 @@ TEST(RegistryStoreTest, FileOnDiskIsReplacedWholeOrLeftAsItWas) {
   EXPECT_EQ(ReadFile(path), foreign);
   EXPECT_NE(errors.find(path), std::string::npos) << errors;
   EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
-  std::filesystem::remove_all(folder);
 }
 
 // Root may write any file; a registry file without its owner's write permission is still
 // refused, as Windows refuses a read-only file.
 TEST(RegistryStoreTest, ReadOnlyFileIsNeverWritten) {
-  char pattern[] = "/tmp/ferrowind-reg-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  const std::string folder = pattern, path = folder + "/registry.reg";
+  const TTempFolder temp;
+  const std::string& folder = temp.Path();
+  const std::string path = folder + "/registry.reg";
   std::ofstream(path, std::ios::binary) << CrLfFile;
   std::filesystem::permissions(path, std::filesystem::perms(0444));
   setenv("FERROWIND_REGISTRY", path.c_str(), 1);
@@ -149,7 +143,6 @@ TEST(RegistryStoreTest, ReadOnlyFileIsNeverWritten) {
   EXPECT_EQ(ReadFile(path), CrLfFile);
   EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms(0444));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
-  std::filesystem::remove_all(folder);
 }
 
 }  // namespace

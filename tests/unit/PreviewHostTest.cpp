@@ -1,127 +1,47 @@
 // The preview runs the installer's own run over a host that keeps every change in memory.
-// Over an in-memory system behind a guard that fails the test on any writing call, its
+// Over an in-memory system that must see no writing call and no change, its
 // view after the run must equal what a real run on a copy of that system leaves, in every
 // path and value, and its list of changes must name exactly the paths that differ.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <set>
-#include <sstream>
 
+#include "Base/Text.h"
 #include "Check/PreviewHost.h"
 #include "Check/PreviewReport.h"
+#include "ExampleSystem.h"
 #include "Setup/InstallRun.h"
-#include "platform/MemoryHost.h"
 
 namespace Ferrowind {
 namespace {
 
-namespace fs = std::filesystem;
-constexpr auto HKLM = TRootKey::LocalMachine;
-constexpr auto HKCU = TRootKey::CurrentUser;
-const std::string Base = "SOFTWARE\\Borland\\Delphi\\3.0", Palette = Base + "\\Palette";
-const std::string Known = Base + "\\Known Packages", Root = "C:\\Delphi 3", Package = "C:\\Package";
-const std::string Config = Package + "\\Setup.cfg", Cfg = Root + "\\Help\\Delphi3.cfg";
+using namespace Example;
 const std::string LongPage = "TGadget;TGizmo;TSprocket;TFlange;TDoohickey;TCog;TLever;TPulley;TAxle;TWheel;";
-const fs::path Examples = fs::path(__FILE__).parent_path().parent_path().parent_path() / "examples";
 
-// A writing call on the system underneath is a failure of the preview.
-class TWriteGuard : public THost {
- public:
-  explicit TWriteGuard(THost& host) : FHost(host) {}
-  std::vector<std::string> Writes;
-
-  bool ShowMessage(const std::string& text, TBoxKind) override { return Wrote("ShowMessage " + text); }
-  bool RegOpen(TRootKey root, const std::string& path, TRegAccess access, THandle* key) override {
-    return FHost.RegOpen(root, path, access, key);
-  }
-  TRegRead RegQuery(THandle key, const std::string& name, std::string* data) override {
-    return FHost.RegQuery(key, name, data);
-  }
-  bool RegSet(THandle, const std::string& name, const std::string&) override { return Wrote("RegSet " + name); }
-  void RegClose(THandle key) override { FHost.RegClose(key); }
-  bool FileOpen(const std::string& path, TFileAccess access, TFileShare share, TFileCreate create,
-                THandle* file) override {
-    if (access != TFileAccess::Read || create != TFileCreate::OpenExisting) return Wrote("FileOpen " + path);
-    return FHost.FileOpen(path, access, share, create, file);
-  }
-  bool FileSize(THandle file, std::uint64_t* size) override { return FHost.FileSize(file, size); }
-  bool FileRead(THandle file, char* buffer, std::size_t count, std::size_t* got) override {
-    return FHost.FileRead(file, buffer, count, got);
-  }
-  bool FileWrite(THandle, const char*, std::size_t, std::size_t*) override { return Wrote("FileWrite"); }
-  bool FileFlush(THandle) override { return Wrote("FileFlush"); }
-  void FileClose(THandle file) override { FHost.FileClose(file); }
-  TFind FindFirst(const std::string& pattern, THandle* find, TFindEntry* entry) override {
-    return FHost.FindFirst(pattern, find, entry);
-  }
-  TFind FindNext(THandle find, TFindEntry* entry) override { return FHost.FindNext(find, entry); }
-  void FindClose(THandle find) override { FHost.FindClose(find); }
-  bool GetAttributes(const std::string& path, std::uint32_t* attributes) override {
-    return FHost.GetAttributes(path, attributes);
-  }
-  bool SetAttributes(const std::string& path, std::uint32_t) override { return Wrote("SetAttributes " + path); }
-  bool CopyFileTo(const std::string&, const std::string& to, bool) override { return Wrote("CopyFileTo " + to); }
-  bool MakeFolder(const std::string& path) override { return Wrote("MakeFolder " + path); }
-  bool RemoveFile(const std::string& path) override { return Wrote("RemoveFile " + path); }
-  bool ReplaceWith(const std::string&, const std::string& to) override { return Wrote("ReplaceWith " + to); }
-  std::string ProgramPath() override { return FHost.ProgramPath(); }
-
- private:
-  bool Wrote(const std::string& call) {
-    ADD_FAILURE() << "the preview made a writing call: " << call;
-    Writes.push_back(call);
-    return false;
-  }
-  THost& FHost;
-};
-
-void AddTree(TMemoryHost& host, const std::string& example, const std::string& folder) {
-  for (const auto& entry : fs::recursive_directory_iterator(Examples / example)) {
-    std::string path = folder + "\\" + fs::relative(entry.path(), Examples / example).generic_string();
-    std::replace(path.begin(), path.end(), '/', '\\');
-    std::ostringstream data;
-    data << std::ifstream(entry.path(), std::ios::binary).rdbuf();
-    if (entry.is_regular_file()) host.AddFile(path, data.str());
-  }
-}
-
-// The example package beside Setup.exe and the example IDE, registered as the IDE's own
-// setup leaves it, with a long palette page the run extends.
+// The example with a long palette page the run extends.
 TMemoryHost ExampleSystem() {
   TMemoryHost host;
-  host.SetValue(HKLM, Base, "RootDir", Root);
-  host.SetValue(HKCU, Known, Root + "\\Bin\\dclstd30.dpl", "Borland Standard Components");
-  host.SetValue(HKCU, Palette, "Widgets", LongPage);
-  AddTree(host, "ide", Root);
-  AddTree(host, "package", Package);
-  host.AddFile(Package + "\\Setup.exe", "MZ");
-  host.SetProgramPath(Package + "\\Setup.exe");
+  AddExample(host, {{"Widgets", LongPage}});
   return host;
 }
 
-std::optional<std::string> ReadThrough(THost& host, const std::string& path) {
-  THandle file = 0;
-  if (!host.FileOpen(path, TFileAccess::Read, TFileShare::Read, TFileCreate::OpenExisting, &file)) return std::nullopt;
-  std::string data(4096, '\0');
-  std::size_t got = 0;
-  const bool ok = host.FileRead(file, data.data(), data.size(), &got);
-  host.FileClose(file);
-  if (!ok) return std::nullopt;
-  data.resize(got);
-  return data;
-}
-
-std::optional<std::string> QueryThrough(THost& host, TRootKey root, const std::string& key, const std::string& name) {
-  THandle handle = 0;
-  std::string data;
-  if (!host.RegOpen(root, key, TRegAccess::Read, &handle)) return std::nullopt;
-  const TRegRead read = host.RegQuery(handle, name, &data);
-  host.RegClose(handle);
-  return read == TRegRead::Found ? std::optional(data) : std::nullopt;
+// The preview may only open, query, read, list and close on the system underneath (calls
+// from the log's entry logged on); any other call, or any change to the system, fails.
+void ExpectUntouched(const TMemoryHost& system, std::size_t logged, const TMemoryHost& before) {
+  static const std::set<std::string> reads = {"RegOpen",  "RegQuery",  "RegClose",      "FileOpen",
+                                              "FileSize", "FileRead",  "FileClose",     "FindFirst",
+                                              "FindNext", "FindClose", "GetAttributes", "ProgramPath"};
+  for (std::size_t i = logged; i < system.CallLog().size(); ++i) {
+    const std::string& call = system.CallLog()[i];
+    EXPECT_EQ(reads.count(call.substr(0, call.find(' '))), 1u) << "the preview made a writing call: " << call;
+  }
+  EXPECT_EQ(system.AllPaths(), before.AllPaths());
+  for (const std::string& path : before.AllPaths()) {
+    EXPECT_EQ(system.FileData(path), before.FileData(path)) << path;
+    EXPECT_EQ(system.AttributesOf(path), before.AttributesOf(path)) << path;
+  }
 }
 
 struct TScenario {
@@ -138,19 +58,17 @@ class Preview : public ::testing::TestWithParam<TScenario> {};
 TEST_P(Preview, AgreesWithARealRunAndWritesNothing) {
   TMemoryHost system = ExampleSystem();
   GetParam().Prepare(system);
-  const std::string package = Root + "\\Bin\\dclstd30.dpl";
-  const std::size_t shownBefore = system.Boxes().size();
+  const std::size_t shownBefore = system.Boxes().size(), logged = system.CallLog().size();
   TMemoryHost real = system;
-  TWriteGuard guard(system);
-  TPreviewHost preview(guard, Package + "\\Setup.exe", GetParam().CancelAt);
+  TPreviewHost preview(system, Package + "\\Setup.exe", GetParam().CancelAt);
   RunInstallation(preview, Config);
+  ExpectUntouched(system, logged, real);
   if (GetParam().CancelAt > 0) {
     std::vector<bool> answers(GetParam().CancelAt - 1, true);
     answers.push_back(false);
     real.AnswerBoxes(answers);
   }
   RunInstallation(real, Config);
-  EXPECT_TRUE(guard.Writes.empty());
 
   ASSERT_EQ(preview.Boxes().size(), real.Boxes().size() - shownBefore);
   for (std::size_t i = 0; i < preview.Boxes().size(); ++i) {
@@ -167,10 +85,6 @@ TEST_P(Preview, AgreesWithARealRunAndWritesNothing) {
 
   // Every path either side knows: the preview sees what the real run left, and the changes
   // it lists are exactly the paths that differ (a file copied over its equal as the same).
-  const auto fold = [](std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return s;
-  };
   std::set<std::string> paths, changed, listed;
   for (const TMemoryHost* host : {&system, &real}) {
     for (const std::string& path : host->AllPaths()) paths.insert(path);
@@ -180,7 +94,7 @@ TEST_P(Preview, AgreesWithARealRunAndWritesNothing) {
     EXPECT_EQ(preview.GetAttributes(path, &attributes), real.Exists(path)) << path;
     EXPECT_EQ(ReadThrough(preview, path), real.FileData(path)) << path;
     if (system.Exists(path) != real.Exists(path) || system.FileData(path) != real.FileData(path)) {
-      changed.insert(fold(path));
+      changed.insert(ToUpperAscii(path));
     }
   }
   using enum TPreviewHost::TChange;
@@ -193,7 +107,7 @@ TEST_P(Preview, AgreesWithARealRunAndWritesNothing) {
                        (change.Change == Removed && before && !real.Exists(path) && change.OldSize == before->size()) ||
                        (change.Change == Folder && !system.Exists(path) && real.Exists(path) && !after);
     EXPECT_TRUE(exact) << path;
-    if (change.Change != Same) listed.insert(fold(path));
+    if (change.Change != Same) listed.insert(ToUpperAscii(path));
   }
   EXPECT_EQ(listed, changed);
 
@@ -202,7 +116,7 @@ TEST_P(Preview, AgreesWithARealRunAndWritesNothing) {
   for (const auto& [key, name] : {std::pair{Palette, std::string("Widgets")},
                                   {Palette, std::string("Standard")},
                                   {Known, Root + "\\Lib\\WidgetPack.dpl"},
-                                  {Known, package}}) {
+                                  {Known, StandardPackage}}) {
     const auto expected = real.Value(HKCU, key, name);
     EXPECT_EQ(QueryThrough(preview, HKCU, key, name), expected ? std::optional(StoredString(*expected)) : std::nullopt)
         << name;
@@ -241,9 +155,8 @@ TEST(PreviewHost, AListingShowsTheRunsOwnChanges) {
   system.AddFile("C:\\D\\old.txt", "old");
   system.AddFile("C:\\D\\kept.txt", "kept");
   system.AddFile("C:\\S\\new.txt", "new", AttrArchive | AttrReadOnly);
-  const std::size_t paths = system.AllPaths().size();
-  TWriteGuard guard(system);
-  TPreviewHost preview(guard, "C:\\S\\Setup.exe");
+  const TMemoryHost before = system;
+  TPreviewHost preview(system, "C:\\S\\Setup.exe");
   EXPECT_TRUE(preview.RemoveFile("C:\\D\\old.txt"));
   EXPECT_TRUE(preview.MakeFolder("C:\\D\\Sub"));
   EXPECT_FALSE(preview.MakeFolder("C:\\D\\Sub")) << "made twice";
@@ -274,7 +187,7 @@ TEST(PreviewHost, AListingShowsTheRunsOwnChanges) {
   EXPECT_EQ(attributes, 0u);
   EXPECT_TRUE(preview.RemoveFile("C:\\D\\Sub\\new.txt"));
   EXPECT_EQ(list("C:\\D\\Sub\\*.*"), std::vector<std::string>{});
-  EXPECT_EQ(system.AllPaths().size(), paths) << "the system underneath changed";
+  ExpectUntouched(system, 0, before);
 }
 
 TEST(PreviewReport, DiffAndLongPaletteListsShowOnlyWhatChanges) {
@@ -286,18 +199,15 @@ TEST(PreviewReport, DiffAndLongPaletteListsShowOnlyWhatChanges) {
             (std::vector<std::string>{"@@ -1,1 +1,2 @@", "+0", " 1", "@@ -7,2 +8,1 @@", " 7", "-8"}));
 
   TMemoryHost system = ExampleSystem();
-  TWriteGuard guard(system);
-  const TPreview preview = RunPreview(guard, Config, 0);
+  const TPreview preview = RunPreview(system, Config, 0);
   EXPECT_EQ(preview.ExitCode, PreviewReachesSummary);
   const std::string text = PreviewText(preview, Config);
-  EXPECT_NE(text.find("\"Widgets\": \"...;TWheel;\" -> \"...;TWheel;TWidget;TWidgetGrid;\"\n"), std::string::npos)
-      << text;
-  EXPECT_NE(text.find("  +:LINK Widgets.hlp\n"), std::string::npos) << text;
-  EXPECT_NE(text.find("1 folder made, 4 files created, 2 replaced, 2 removed, 0 already the same; the run would "
-                      "reach its summary\n"),
-            std::string::npos)
-      << text;
-  const TPreview cancelled = RunPreview(guard, Config, 1);
+  for (const char* piece :
+       {"\"Widgets\": \"...;TWheel;\" -> \"...;TWheel;TWidget;TWidgetGrid;\"\n", "  +:LINK Widgets.hlp\n",
+        "1 folder made, 4 files created, 2 replaced, 2 removed, 0 already the same; the run would "
+        "reach its summary\n"})
+    EXPECT_NE(text.find(piece), std::string::npos) << piece << "\n" << text;
+  const TPreview cancelled = RunPreview(system, Config, 1);
   EXPECT_EQ(cancelled.ExitCode, PreviewEndsEarly);
   EXPECT_FALSE(cancelled.Summary);
   EXPECT_TRUE(cancelled.Values.empty() && cancelled.Files.empty());

@@ -1,16 +1,12 @@
 #include <gtest/gtest.h>
 
+#include "ExampleSystem.h"
 #include "LibraryInstall/ComponentInstall.h"
-#include "platform/MemoryHost.h"
 
 namespace Ferrowind {
 namespace {
 
-const std::string Base = "SOFTWARE\\Borland\\Delphi\\3.0";
-const std::string Palette = Base + "\\Palette";
-const std::string Known = Base + "\\Known Packages";
-constexpr auto HKLM = TRootKey::LocalMachine;
-constexpr auto HKCU = TRootKey::CurrentUser;
+using namespace Example;
 
 class Registration : public ::testing::Test {
  protected:
