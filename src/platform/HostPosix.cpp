@@ -25,7 +25,6 @@ namespace Ferrowind {
 
 namespace {
 
-
 std::string LastComponent(std::string path) {
   while (path.size() > 1 && path.back() == '/') path.pop_back();
   const std::size_t slash = path.rfind('/');
