@@ -23,7 +23,9 @@ namespace {
 using namespace FerrowindTest;
 using TContent = std::optional<std::string>;  // none: no such file
 
-TContent Read(const std::string& path) { return PathExists(path) ? TContent(ReadWhole(path)) : std::nullopt; }
+TContent Read(const std::string& path) {
+  return std::filesystem::exists(path) ? TContent(ReadWhole(path)) : std::nullopt;
+}
 
 // A file the run changes; they are listed in the order the run changes them.
 struct TFile {

@@ -14,6 +14,7 @@ TEST(ConfigCheckTargets, EachFindingIsOnItsLine) {
                                          {".svn", AttrDirectory},
                                          {"Secret", AttrDirectory | AttrHidden},
                                          {"Elsewhere", AttrDirectory | AttrReparsePoint},
+                                         {"System", AttrDirectory | AttrSystem},
                                          {"readme.txt", AttrArchive}};
   const TFolders folders = {{"Files", files}, {"OnlyFiles", {{".", AttrDirectory}, {"a.txt", AttrArchive}}},
                             {"Empty", {}},    {"", {{"Files", AttrDirectory}}},
@@ -34,7 +35,7 @@ TEST(ConfigCheckTargets, EachFindingIsOnItsLine) {
        {"line 3: error: ...holds no subfolder to copy (files lying directly",
         "line 4: error: COPYDIR folder \"Empty\" holds no subfolder", "line 5: error: ...does not exist beside the"},
        {"2 -> subfolders Lib, Help (beside the installer) into <RootDir>; passes over .svn, Secret, "
-        "Elsewhere",
+        "Elsewhere, System",
         "5 -> nothing: no folder Missing beside the installer", "6 -> subfolders Files (beside the installer)"},
        folders},
       // Lib\a..b.dcu on line 5 takes no step up.

@@ -49,7 +49,7 @@ TEST_F(InstallRun, MissingOrEmptyConfigurationShowsOneBoxEach) {
 
 TEST_F(InstallRun, FullRunShowsItsBoxesInOrderAndSummarises) {
   host.AddFile("C:\\D3\\Help\\Delphi3.cfg", "");
-  host.AddFile("C:\\D3\\Lib\\old.dcu", "old");
+  host.AddFile("C:\\D3\\Lib\\old.dcu", "old", AttrArchive | AttrReadOnly);  // removed all the same
   Run({"PACKAGE=Widget Pack", "MESSAGE=Before", "LANGUAGE=Delphi 3", "PACKAGEFILE=W.dpl",
        "COMPONENT=TWidget Widget Page", "HELPFILE=Widgets.hlp", "COPYDIR=Files", "DELETE=Lib\\old.dcu",
        "MESSAGE=Restart the IDE"});

@@ -14,7 +14,7 @@
 #include <fstream>
 #include <vector>
 
-#include "TempFolder.h"
+#include "../Scratch.h"
 #include "platform/Host.h"
 
 // Folder reads fail with EIO once this many more entries have been read, as a disk error
@@ -36,6 +36,8 @@ extern "C" dirent* readdir(DIR* dir) {
 namespace Ferrowind {
 namespace {
 
+using FerrowindTest::ReadWhole;
+
 namespace fs = std::filesystem;
 
 class PosixHostTest : public ::testing::Test {
@@ -49,7 +51,7 @@ class PosixHostTest : public ::testing::Test {
   }
 
   THost& Host = SystemHost();
-  TTempFolder FFolder;
+  FerrowindTest::TScratch FFolder;
   std::string FRoot = FFolder.Path(), FWindows = FFolder.Path();
 };
 
@@ -96,12 +98,12 @@ TEST_F(PosixHostTest, CopyKeepsDataAndPermissionsAndRefusesItself) {
   Put("source.bin", data, fs::perms(0750));
   Put("copy.bin", "", fs::perms(0600));  // an existing file takes the source's mode too
   ASSERT_TRUE(Host.CopyFileTo(W("SOURCE.bin"), W("copy.bin"), false));
-  EXPECT_EQ(ReadFile(P("copy.bin")), data);
+  EXPECT_EQ(ReadWhole(P("copy.bin")), data);
   EXPECT_EQ(fs::status(P("copy.bin")).permissions(), fs::perms(0750));
   EXPECT_FALSE(Host.CopyFileTo(W("COPY.BIN"), W("copy.bin"), false));  // onto itself would empty it
   // A file whose size the system does not know (0 here) is still copied whole.
   ASSERT_TRUE(Host.CopyFileTo("\\proc\\version", W("version.txt"), false));
-  EXPECT_EQ(ReadFile(P("version.txt")), ReadFile("/proc/version"));
+  EXPECT_EQ(ReadWhole(P("version.txt")), ReadWhole("/proc/version"));
 }
 
 // A copy meets the name already in the folder whatever its case, as Windows does, also one
@@ -141,7 +143,7 @@ TEST_F(PosixHostTest, CopiesIntoAFolderReplaceTheNameThereWhateverItsCase) {
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"BOTH.TXT", "Both.txt", "KEEP.TXT", "first.txt"}));
   for (const std::string& name : names) {
-    EXPECT_EQ(ReadFile(P("Out/" + name)), name == "BOTH.TXT" ? "old" : "new") << name;
+    EXPECT_EQ(ReadWhole(P("Out/" + name)), name == "BOTH.TXT" ? "old" : "new") << name;
     // The source's mode, also where the umask would have taken bits from a new file.
     EXPECT_EQ(fs::status(P("Out/" + name)).permissions(), fs::perms(0666)) << name;
   }
