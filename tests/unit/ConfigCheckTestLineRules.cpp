@@ -29,8 +29,12 @@ TEST(ConfigCheckLineRules, EachTrapIsFoundOnItsLine) {
       // A byte 26 after the final empty line, as old editors write it, is harmless.
       {Lang + "MESSAGE=A\r\n\r\n\x1a", {}},
       {"", {"line 0: error"}},
-      // Lines longer than the reader's block.
+      // Lines longer than the reader's block, and a CR LF pair that its block boundary splits
+      // (the CR as the block's last byte, its first, or the byte before the last).
       {Lang + std::string(70000, 'x') + "\r\nMESSAGE=ok\r\n" + std::string(70000, 'x') + "\r\n\r\n", {}},
+      {"MESSAGE=" + std::string(65536 - 9, 'a') + "\r\nMESSAGE=b\r\n\r\n", {"line 1: warning", "line 0: error"}},
+      {"MESSAGE=" + std::string(65537 - 9, 'a') + "\r\nMESSAGE=b\r\n\r\n", {"line 1: warning", "line 0: error"}},
+      {"MESSAGE=" + std::string(65535 - 9, 'a') + "\r\nMESSAGE=b\r\n\r\n", {"line 1: warning", "line 0: error"}},
   });
 }
 

@@ -36,9 +36,6 @@ TEST_F(Registration, ReadAndWriteRegString) {
   EXPECT_FALSE(target.WriteRegString(HKCU, Base + "\\Nope", "a", "b"));
   EXPECT_EQ(host.ValueCount(HKCU, Base + "\\Nope"), 0u);
   EXPECT_TRUE(target.WriteRegString(HKCU, Known, "a", "b"));
-  host.FailOperation(TMemoryHost::TOp::RegSet);
-  EXPECT_FALSE(target.WriteRegString(HKCU, Known, "a", "c"));
-  EXPECT_EQ(host.Value(HKCU, Known, "a"), "b");
 }
 
 TEST_F(Registration, RegisterPackageOverwritesAndSkipsEmptyPath) {
@@ -71,11 +68,7 @@ TEST_F(Registration, PaletteListsAreExtendedOnceAndNeverReplaced) {
     host.SetValue(HKCU, Palette, "Big", list);
     EXPECT_EQ(add("Big", "TNew"), list + "TNew;") << size;
   }
-  // A page that cannot be read is left alone.
-  host.SetValue(HKCU, Palette, "Widgets", "TFoo;");
-  host.FailOperation(TMemoryHost::TOp::RegQuery, "Widgets");
-  EXPECT_FALSE(target.AddPaletteEntry("Widgets", "TBar"));
-  EXPECT_EQ(host.Value(HKCU, Palette, "Widgets"), "TFoo;");
+  // A page that cannot be read or written is the fault-injection test's.
   EXPECT_FALSE(TComponentInstall(host, "Delphi", 6).AddPaletteEntry("Widgets", "TBar"));
 }
 
