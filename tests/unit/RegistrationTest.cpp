@@ -27,9 +27,7 @@ TEST_F(Registration, ConstructorFindsRootAndBuildsKeyFromNameAsGiven) {
 TEST_F(Registration, ReadAndWriteRegString) {
   TComponentInstall target(host, "Delphi", 3);
   host.SetValue(HKCU, Palette, "Z", std::string("ab\0cd", 5));
-  host.SetValue(HKCU, Palette, "Long", std::string(5000, 'q'));
   EXPECT_EQ(target.ReadRegString(HKCU, Palette, "Z"), "ab");
-  EXPECT_EQ(target.ReadRegString(HKCU, Palette, "Long"), std::string(5000, 'q'));
   EXPECT_EQ(target.ReadRegString(HKCU, Palette, "Missing"), "");
   EXPECT_EQ(target.ReadRegString(HKCU, "SOFTWARE\\Nowhere", "X"), "");
   // Writing never creates a key, and reports a missing one.
