@@ -66,22 +66,19 @@ TEST_F(HelpRegistration, MissingUnsupportedOrNulFilesGiveFalseAndTouchNothing) {
   host.AddFile(Cfg, "x\r\n");
   EXPECT_FALSE(Target().InstallHelp("", "T"));
   EXPECT_EQ(host.FileData(Cfg), "x\r\n");
-  EXPECT_TRUE(Target().InstallHelp("W", "T"));  // a missing contents file is not counted
+  // A missing contents file is not counted, and a folder of the cache's name is left alone
+  // (a failed removal of the cache itself is the fault-injection test's).
+  host.RemoveFile(Gid);
+  host.AddFolder(Gid);
+  host.FailOperation(TOp::RemoveFile);  // any attempt on the folder would give false
+  EXPECT_TRUE(Target().InstallHelp("W", "T"));
   EXPECT_FALSE(host.Exists(Cnt));
+  EXPECT_TRUE(host.Exists(Gid));
   host.SetValue(TRootKey::LocalMachine, "SOFTWARE\\Borland\\Delphi\\1.0", "RootDir", "C:\\D3");
   TComponentInstall delphi1(host, "Delphi", 1);
   host.SetStrict(true);
   EXPECT_FALSE(delphi1.InstallHelp("W", "T"));  // no help layout: not a single call
   EXPECT_EQ(host.StrictViolations(), 0u);
-}
-
-// A failed removal of the cache is the fault-injection test's.
-TEST_F(HelpRegistration, ACacheFolderIsLeftAlone) {
-  host.AddFile(Cfg, "");
-  host.AddFolder(Gid);
-  host.FailOperation(TOp::RemoveFile);  // any attempt on the folder would give false
-  EXPECT_TRUE(Target().InstallHelp("W", "T"));
-  EXPECT_TRUE(host.Exists(Gid));
 }
 
 // Failures that must leave the file byte for byte as it was, with no temporary left, for

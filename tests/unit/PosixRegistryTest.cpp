@@ -20,25 +20,26 @@ using FerrowindTest::ReadWhole;
 const std::string DelphiKey = "SOFTWARE\\Borland\\Delphi\\3.0";
 const auto LM = TRootKey::LocalMachine;
 
-// Odd but legal lines of every kind, with CR LF line ends.
 const std::string CrLfFile =
-    "REGEDIT4\r\n\r\n; written by hand\r\n"
-    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Borland\\Delphi\\3.0]\r\n"
-    "\"RootDir\"=\"C:\\\\Program Files\\\\Borland\\\\Delphi "
-    "3\"\r\n@=\"default\"\r\n\"Flags\"=dword:0000012a\r\n"
-    "\"Blob\"=hex:01,02,ff,\\\r\n  10,20\r\n\"Broken\"=dword:xyz\r\n\r\n\r\n"
-    "[HKEY_CURRENT_USER\\SOFTWARE\\Borland\\Delphi\\3.0\\Known Packages]\r\n\"C:\\\\pkg\\\\a.dpl\"=\"A\"\r\n";
+    "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\" + DelphiKey + "]\r\n\"RootDir\"=\"C:\\\\Delphi 3\"\r\n";
 
-// A save replaces the file keeping its mode, or leaves it as it was and no temporary file; a file not
-// beginning with REGEDIT4 is never written, and standard error names it once.
+// A save replaces the file keeping its mode, or leaves it as it was and no temporary file.
+// Root may write any file, but a registry file without its owner's write permission is
+// refused, as Windows refuses a read-only file; one not beginning with REGEDIT4 is never
+// written, and standard error names it once.
 TEST(RegistryStoreTest, FileOnDiskIsReplacedWholeOrLeftAsItWas) {
-  const FerrowindTest::TScratch temp;
-  const std::string& folder = temp.Path();
-  const std::string path = folder + "/registry.reg";
-  std::ofstream(path, std::ios::binary) << "old";
-  std::filesystem::permissions(path, std::filesystem::perms(0640));
+  namespace fs = std::filesystem;
+  const FerrowindTest::TScratch folder;
+  const std::string path = folder / "registry.reg";
+  const auto leftAsItWas = [&](const std::string& text, fs::perms mode) {
+    EXPECT_EQ(ReadWhole(path), text);
+    EXPECT_EQ(fs::status(path).permissions(), mode);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path()), {}), 1);
+  };
+  FerrowindTest::WriteWhole(path, "old");
+  fs::permissions(path, fs::perms(0640));
   ASSERT_TRUE(SaveFileAtomically(path, CrLfFile));
-  EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms(0640));
+  leftAsItWas(CrLfFile, fs::perms(0640));
 
   rlimit old{};
   getrlimit(RLIMIT_FSIZE, &old);
@@ -49,13 +50,21 @@ TEST(RegistryStoreTest, FileOnDiskIsReplacedWholeOrLeftAsItWas) {
   setrlimit(RLIMIT_FSIZE, &old);
   signal(SIGXFSZ, SIG_DFL);
   EXPECT_FALSE(saved);
-  EXPECT_EQ(ReadWhole(path), CrLfFile);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+  leftAsItWas(CrLfFile, fs::perms(0640));
 
-  const std::string foreign = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\K]\r\n\"A\"=\"1\"\r\n";
-  std::ofstream(path, std::ios::binary) << foreign;
+  fs::permissions(path, fs::perms(0444));
   setenv("FERROWIND_REGISTRY", path.c_str(), 1);
   THandle key = 0;
+  EXPECT_TRUE(SystemHost().RegOpen(LM, DelphiKey, TRegAccess::Write, &key));
+  EXPECT_FALSE(SystemHost().RegSet(key, "RootDir", "C:\\Elsewhere"));
+  SystemHost().RegClose(key);
+  EXPECT_FALSE(SaveFileAtomically(path, "REGEDIT4\r\n"));
+  leftAsItWas(CrLfFile, fs::perms(0444));
+
+  const std::string foreign = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\K]\r\n\"A\"=\"1\"\r\n";
+  fs::permissions(path, fs::perms(0644));
+  FerrowindTest::WriteWhole(path, foreign);
+  key = 0;
   testing::internal::CaptureStderr();
   EXPECT_FALSE(SystemHost().RegOpen(LM, "K", TRegAccess::Read, &key));
   EXPECT_FALSE(SystemHost().RegOpen(LM, "K", TRegAccess::Write, &key));
@@ -65,26 +74,6 @@ TEST(RegistryStoreTest, FileOnDiskIsReplacedWholeOrLeftAsItWas) {
   EXPECT_EQ(ReadWhole(path), foreign);
   EXPECT_NE(errors.find(path), std::string::npos) << errors;
   EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
-}
-
-// Root may write any file; a registry file without its owner's write permission is still
-// refused, as Windows refuses a read-only file.
-TEST(RegistryStoreTest, ReadOnlyFileIsNeverWritten) {
-  const FerrowindTest::TScratch temp;
-  const std::string& folder = temp.Path();
-  const std::string path = folder + "/registry.reg";
-  std::ofstream(path, std::ios::binary) << CrLfFile;
-  std::filesystem::permissions(path, std::filesystem::perms(0444));
-  setenv("FERROWIND_REGISTRY", path.c_str(), 1);
-  THandle key = 0;
-  ASSERT_TRUE(SystemHost().RegOpen(LM, DelphiKey, TRegAccess::Write, &key));
-  EXPECT_FALSE(SystemHost().RegSet(key, "RootDir", "C:\\Elsewhere"));
-  SystemHost().RegClose(key);
-  unsetenv("FERROWIND_REGISTRY");
-  EXPECT_FALSE(SaveFileAtomically(path, "REGEDIT4\r\n"));
-  EXPECT_EQ(ReadWhole(path), CrLfFile);
-  EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms(0444));
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
 }
 
 }  // namespace

@@ -18,14 +18,10 @@ class Registration : public ::testing::Test {
   TMemoryHost host;
 };
 
-TEST_F(Registration, ConstructorFindsRootAndBuildsKeyFromNameAsGiven) {
+TEST_F(Registration, KeyFromTheNameAsGivenAndItsStringsReadAndWritten) {
   TComponentInstall target(host, "delphi", 3);
   EXPECT_EQ(target.BaseKey(), "SOFTWARE\\Borland\\delphi\\3.0");
   EXPECT_EQ(target.RootDir(), "C:\\Delphi 3");  // registry keys ignore case
-}
-
-TEST_F(Registration, ReadAndWriteRegString) {
-  TComponentInstall target(host, "Delphi", 3);
   host.SetValue(HKCU, Palette, "Z", std::string("ab\0cd", 5));
   EXPECT_EQ(target.ReadRegString(HKCU, Palette, "Z"), "ab");
   EXPECT_EQ(target.ReadRegString(HKCU, Palette, "Missing"), "");

@@ -7,14 +7,12 @@
 namespace Ferrowind {
 namespace {
 
-TEST(TextHelpers, CaseIsFoldedForAsciiLettersOnly) {
+TEST(TextHelpers, CaseFoldAndVersionNumbers) {
   EXPECT_TRUE(EqualIgnoringCase("Delphi", "dELPHI"));
   EXPECT_FALSE(EqualIgnoringCase("\xe4", "\xc4"));  // no code page: bytes above 127 stay as they are
   EXPECT_FALSE(EqualIgnoringCase("[", "{"));        // 32 apart, but not letters
   EXPECT_EQ(ToUpperAscii("abz{\xe4"), "ABZ{\xe4");
-}
-
-TEST(TextHelpers, ParseVersionAcceptsOnlyWhollyValidNumbers) {
+  // A version number is taken only when wholly valid.
   EXPECT_EQ(ParseVersion("3"), 3);
   EXPECT_EQ(ParseVersion("   +10"), 10);
   EXPECT_EQ(ParseVersion("-7"), -7);
