@@ -50,20 +50,18 @@ std::map<std::string, std::optional<std::string>> Tree(const std::string& folder
   return tree;
 }
 
-std::set<std::string> Lines(const std::string& text) {
-  std::set<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.insert(line);
+// The lines of text (each without a CR at its end) that other does not hold.
+std::set<std::string> LinesNotIn(const std::string& text, const std::string& other) {
+  std::set<std::string> lines[2];
+  for (int i = 0; i < 2; ++i) {
+    std::istringstream in(i == 0 ? text : other);
+    for (std::string line; std::getline(in, line);) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      lines[i].insert(line);
+    }
   }
-  return lines;
-}
-
-std::set<std::string> Minus(const std::set<std::string>& a, const std::set<std::string>& b) {
-  std::set<std::string> rest;
-  std::set_difference(a.begin(), a.end(), b.begin(), b.end(), std::inserter(rest, rest.end()));
-  return rest;
+  for (const std::string& line : lines[1]) lines[0].erase(line);
+  return lines[0];
 }
 
 class PreviewProgram : public TInstallFolders {
@@ -116,7 +114,7 @@ print('\n'.join(sorted(out)))
       done.push_back("box " + kind + " " + (*m)[2].str());
       summary = (*m)[1] == "Information" ? (*m)[2].str() : "";
     }
-    for (const std::string& line : Minus(Lines(ReadWhole(FRegistry)), Lines(registry))) done.push_back("reg " + line);
+    for (const std::string& line : LinesNotIn(ReadWhole(FRegistry), registry)) done.push_back("reg " + line);
     const auto now = Tree(FRoot);
     for (const auto& [path, data] : now) {
       const auto was = old.find(path);
@@ -125,10 +123,8 @@ print('\n'.join(sorted(out)))
       } else if (was->second != data) {
         done.push_back("replaced " + path);
         if (path.rfind("HELP/", 0) == 0) {
-          for (const std::string& l : Minus(Lines(*data), Lines(*was->second)))
-            done.push_back("help " + path + " +" + l);
-          for (const std::string& l : Minus(Lines(*was->second), Lines(*data)))
-            done.push_back("help " + path + " -" + l);
+          for (const std::string& l : LinesNotIn(*data, *was->second)) done.push_back("help " + path + " +" + l);
+          for (const std::string& l : LinesNotIn(*was->second, *data)) done.push_back("help " + path + " -" + l);
         }
       }
     }

@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
-#include <stdexcept>
 
 namespace FerrowindTest {
 

@@ -48,21 +48,9 @@ TEST(ConfigCheckTargets, EachFindingIsOnItsLine) {
   });
 }
 
-TEST(ConfigCheckTargets, TheFileIsReadWholeOrNotAtAll) {
-  TMemoryHost host;
-  const std::string text = Lang + std::string(200000, 'x') + "\r\n";
-  host.AddFile("C:\\Pkg\\Setup.cfg", text);
-  std::string bytes = "stale";
-  EXPECT_TRUE(ReadWholeFile(host, "C:\\Pkg\\Setup.cfg", &bytes) && bytes == text);
-  host.FailCall(host.CallCount() + 3);  // open, first block, then the second block fails
-  EXPECT_FALSE(ReadWholeFile(host, "C:\\Pkg\\Setup.cfg", &bytes));
-  EXPECT_EQ(bytes, "");  // nothing half read
-  EXPECT_EQ(host.OpenHandles(), 0u);
-}
-
 // A COPYDIR folder whose listing fails, at the start or part-way, is a failure to report,
-// never a folder without subfolders.
-TEST(ConfigCheckTargets, AFailedListingIsAnError) {
+// never a folder without subfolders; a failed read of the file is never half a file.
+TEST(ConfigCheckTargets, AFailedListingOrReadIsAnError) {
   CheckAll({{Lang + "COPYDIR=Files\r\n\r\n",
              {"line 2: error: COPYDIR folder \"Files\" could not be listed: the installer's copy would fail"},
              {"2 -> nothing known: folder Files could not be listed"},
@@ -78,6 +66,16 @@ TEST(ConfigCheckTargets, AFailedListingIsAnError) {
     EXPECT_TRUE(entries.empty());
     EXPECT_EQ(failing.OpenHandles(), 0u);
   }
+  // Setup.cfg itself is read whole or not at all.
+  TMemoryHost host;
+  const std::string text = Lang + std::string(200000, 'x') + "\r\n";
+  host.AddFile("C:\\Pkg\\Setup.cfg", text);
+  std::string bytes = "stale";
+  EXPECT_TRUE(ReadWholeFile(host, "C:\\Pkg\\Setup.cfg", &bytes) && bytes == text);
+  host.FailCall(host.CallCount() + 3);  // open, first block, then the second block fails
+  EXPECT_FALSE(ReadWholeFile(host, "C:\\Pkg\\Setup.cfg", &bytes));
+  EXPECT_EQ(bytes, "");  // nothing half read
+  EXPECT_EQ(host.OpenHandles(), 0u);
 }
 
 }  // namespace Ferrowind::CheckTest

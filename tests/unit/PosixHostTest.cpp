@@ -11,7 +11,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <vector>
 
 #include "../Scratch.h"
@@ -46,7 +45,7 @@ class PosixHostTest : public ::testing::Test {
   std::string P(const std::string& name) const { return FRoot + "/" + name; }
   std::string W(const std::string& name) const { return FWindows + "\\" + name; }  // as the installer writes it
   void Put(const std::string& name, const std::string& text, fs::perms mode = fs::perms(0644)) {
-    std::ofstream(P(name), std::ios::binary) << text;
+    FerrowindTest::WriteWhole(P(name), text);
     fs::permissions(P(name), mode);
   }
 
@@ -107,7 +106,6 @@ TEST_F(PosixHostTest, CopyKeepsDataAndPermissionsAndRefusesItself) {
 // A copy meets the name already in the folder whatever its case, as Windows does, also one
 // another program made an instant before, right after the copy wrote to that folder.
 TEST_F(PosixHostTest, CopiesIntoAFolderReplaceTheNameThereWhateverItsCase) {
-  fs::create_directory(P("Out"));
   Put("Out/KEEP.TXT", "old", fs::perms(0600));
   Put("Out/BOTH.TXT", "old", fs::perms(0666));
   Put("Out/Both.txt", "old", fs::perms(0666));
@@ -149,7 +147,6 @@ TEST_F(PosixHostTest, CopiesIntoAFolderReplaceTheNameThereWhateverItsCase) {
 
 // A folder whose listing breaks off is not taken for one holding fewer names.
 TEST_F(PosixHostTest, AListingThatBreaksOffFails) {
-  fs::create_directory(P("Out"));
   for (const char* name : {"a.txt", "B.TXT", "c.txt", "d.txt"}) Put(std::string("Out/") + name, "old");
   THandle find = 0;
   TFindEntry entry;

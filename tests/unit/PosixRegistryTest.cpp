@@ -6,7 +6,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
 #include "../Scratch.h"
 #include "platform/Host.h"

@@ -4,7 +4,6 @@
 // path and value, and its list of changes must name exactly the paths that differ.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 #include <set>
 
