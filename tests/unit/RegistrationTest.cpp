@@ -18,7 +18,7 @@ class Registration : public ::testing::Test {
   TMemoryHost host;
 };
 
-TEST_F(Registration, KeyFromTheNameAsGivenAndItsStringsReadAndWritten) {
+TEST_F(Registration, KeyStringsAndPackages) {
   TComponentInstall target(host, "delphi", 3);
   EXPECT_EQ(target.BaseKey(), "SOFTWARE\\Borland\\delphi\\3.0");
   EXPECT_EQ(target.RootDir(), "C:\\Delphi 3");  // registry keys ignore case
@@ -29,11 +29,8 @@ TEST_F(Registration, KeyFromTheNameAsGivenAndItsStringsReadAndWritten) {
   // Writing never creates a key, and reports a missing one.
   EXPECT_FALSE(target.WriteRegString(HKCU, Base + "\\Nope", "a", "b"));
   EXPECT_EQ(host.ValueCount(HKCU, Base + "\\Nope"), 0u);
-  EXPECT_TRUE(target.WriteRegString(HKCU, Known, "a", "b"));
-}
-
-TEST_F(Registration, RegisterPackageOverwritesAndSkipsEmptyPath) {
-  TComponentInstall target(host, "Delphi", 3);
+  EXPECT_TRUE(target.WriteRegString(HKCU, Palette, "a", "b"));
+  // A package is registered once, whatever the case of its path; an empty path is skipped.
   EXPECT_TRUE(target.RegisterPackage("C:\\Delphi 3\\Lib\\W.dpl", "Old"));
   EXPECT_TRUE(target.RegisterPackage("c:\\delphi 3\\lib\\w.dpl", "New"));
   EXPECT_TRUE(target.RegisterPackage("", "T"));
