@@ -1,7 +1,6 @@
 // What every host promises, as Windows does it: sharing, read-only files, removal and
 // replacement, copies, listings, attribute words and the registry.
 #include <algorithm>
-#include <optional>
 #include <vector>
 
 #include "HostContract.h"

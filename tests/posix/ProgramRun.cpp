@@ -5,10 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <regex>
-#include <stdexcept>
 
 namespace FerrowindTest {
 
@@ -40,30 +37,6 @@ TProgramResult RunProgram(const std::string& program, const std::vector<std::str
   int status = 0;
   waitpid(pid, &status, 0);
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadWhole(io / "out"), ReadWhole(io / "err")};
-}
-
-TScratch::TScratch() : FPath((fs::temp_directory_path() / "ferrowind-test-XXXXXX").string()) {
-  if (!mkdtemp(FPath.data())) throw std::runtime_error("mkdtemp");
-}
-
-TScratch::~TScratch() {
-  std::error_code ignored;
-  fs::remove_all(FPath, ignored);
-}
-
-std::string ReadWhole(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), {}};
-}
-
-void WriteWhole(const std::string& path, const std::string& data) {
-  fs::create_directories(fs::path(path).parent_path());
-  if (!(std::ofstream(path, std::ios::binary) << data)) throw std::runtime_error("cannot write " + path);
-}
-
-bool PathExists(const std::string& path) {
-  std::error_code ignored;
-  return fs::exists(fs::symlink_status(path, ignored));
 }
 
 void TInstallFolders::SetUp() {

@@ -1,4 +1,4 @@
-// Helpers for end-to-end tests: scratch folders, whole-file read/write, running a program
+// Helpers for end-to-end tests: running a program
 // with a working folder, extra environment and scripted standard input, and a fixture that
 // lays out the example package and IDE for the built installer.
 #pragma once
@@ -9,6 +9,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "../Scratch.h"
 
 namespace FerrowindTest {
 
@@ -27,24 +29,6 @@ TProgramResult RunProgram(const std::string& program, const std::vector<std::str
 pid_t StartProgram(const std::string& program, const std::vector<std::string>& arguments,
                    const std::string& workingFolder, const TEnvironment& environment, const std::string& input,
                    const std::string& output, const std::string& errors);
-
-// A fresh folder below the system's temporary folder, removed with everything in it.
-class TScratch {
- public:
-  TScratch();
-  ~TScratch();
-  TScratch(const TScratch&) = delete;
-  TScratch& operator=(const TScratch&) = delete;
-  const std::string& Path() const { return FPath; }
-  std::string operator/(const std::string& relative) const { return FPath + "/" + relative; }
-
- private:
-  std::string FPath;
-};
-
-std::string ReadWhole(const std::string& path);                     // empty when missing
-void WriteWhole(const std::string& path, const std::string& data);  // creates parent folders
-bool PathExists(const std::string& path);                           // a dangling link exists too
 
 // In a scratch folder: the example package with the built installer beside its files, the
 // example IDE as "Delphi 3", and a registry file naming that folder. A failed copy fails SetUp.

@@ -5,12 +5,11 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <optional>
-#include <sstream>
 #include <string>
 
+#include "../Scratch.h"
 #include "../contract/HostContract.h"
 #include "platform/MemoryHost.h"
 
@@ -32,9 +31,7 @@ inline std::map<std::string, std::string> Tree(const std::string& example, const
     if (!entry.is_regular_file()) continue;
     std::string path = folder + "\\" + std::filesystem::relative(entry.path(), from).generic_string();
     std::replace(path.begin(), path.end(), '/', '\\');
-    std::ostringstream data;
-    data << std::ifstream(entry.path(), std::ios::binary).rdbuf();
-    files[path] = data.str();
+    files[path] = FerrowindTest::ReadWhole(entry.path());
   }
   return files;
 }

@@ -129,7 +129,6 @@ class FaultInjection : public ::testing::Test {
 };
 
 TEST_F(FaultInjection, EveryCallOfTheExampleMayFail) {
-  RecordProperty("calls", static_cast<int>(clean.Calls));
   std::size_t summaries = 0, degraded = 0;
   for (std::size_t k = 1; k <= clean.Calls; ++k) {
     TMemoryHost host;

@@ -10,7 +10,6 @@
 namespace Ferrowind {
 namespace {
 
-using namespace std::string_literals;
 using TOp = TMemoryHost::TOp;
 const std::string Base = "SOFTWARE\\Borland\\Delphi\\3.0";
 const std::string Cfg = "C:\\D3\\Help\\Delphi3.cfg";
@@ -24,15 +23,7 @@ class HelpRegistration : public ::testing::Test {
   TMemoryHost host;
 };
 
-// Delphi 5 and C++Builder 3 are in the checker's tables, which name the files they edit.
-TEST_F(HelpRegistration, HelpLayoutDependsOnIdeAndVersion) {
-  EXPECT_EQ(HelpFilesFor("R\\", true, 2).IndexCache, "R\\\\Help\\Delphi2.gid");
-  EXPECT_EQ(HelpFilesFor("R", false, 1).Configuration, "R\\Help\\bcbhelp.cfg");
-  for (auto [delphi, version] : {std::pair{true, 1}, {true, 0}, {false, 2}, {false, 4}})
-    EXPECT_TRUE(HelpFilesFor("R", delphi, version).Configuration.empty()) << delphi << version;
-}
-
-TEST_F(HelpRegistration, InstallAddsLinkAndIndexRemovesCacheAndIsIdempotent) {
+TEST_F(HelpRegistration, InstallAddsLinkAndIndexAndRemovesCache) {
   host.AddFile(Cfg, ":Link Delphi.hlp\r\n\r\n\r\n\r\n");
   host.AddFile(Cnt, ":Base delphi.hlp\n:Index Delphi=delphi.hlp\r  :index VCL=vcl.hlp  \n:Include x.cnt");
   host.AddFile(Gid, "cache", AttrArchive | AttrReadOnly | AttrHidden);
@@ -41,12 +32,6 @@ TEST_F(HelpRegistration, InstallAddsLinkAndIndexRemovesCacheAndIsIdempotent) {
   EXPECT_EQ(host.FileData(Cnt),
             ":Base delphi.hlp\r\n:Index Delphi=delphi.hlp\r\n:index VCL=vcl.hlp\r\n"
             ":INDEX Widget Pack=Widgets.hlp\r\n:Include x.cnt\r\n\r\n");
-  EXPECT_FALSE(host.Exists(Gid));
-  // A second run saves neither file (a save would fail now) and still removes a new cache.
-  host.AddFile(Gid, "cache");
-  host.FailOperation(TOp::ReplaceWith);
-  EXPECT_TRUE(Target().AddHelpIndex(Cnt, "WIDGETS.HLP", "Other"));
-  EXPECT_TRUE(Target().InstallHelp("WIDGETS.HLP", "Other"));
   EXPECT_FALSE(host.Exists(Gid));
 }
 
@@ -81,12 +66,14 @@ TEST_F(HelpRegistration, MissingUnsupportedOrNulFilesGiveFalseAndTouchNothing) {
   host.AddFile(Cfg, "x\r\n");
   EXPECT_FALSE(Target().InstallHelp("", "T"));
   EXPECT_EQ(host.FileData(Cfg), "x\r\n");
-  EXPECT_TRUE(Target().InstallHelp("W", "T"));  // a missing contents file is not counted
+  // A missing contents file is not counted, and a folder of the cache's name is left alone
+  // (a failed removal of the cache itself is the fault-injection test's).
+  host.RemoveFile(Gid);
+  host.AddFolder(Gid);
+  host.FailOperation(TOp::RemoveFile);  // any attempt on the folder would give false
+  EXPECT_TRUE(Target().InstallHelp("W", "T"));
   EXPECT_FALSE(host.Exists(Cnt));
-  const std::string utf16 = "x\r\n\xff\xfe:\0I\0N\0D\0E\0X\0 \0a\0\r\0\n\0"s;  // holds NUL: not edited
-  host.AddFile(Cnt, utf16);
-  EXPECT_FALSE(Target().AddHelpIndex(Cnt, "W", "T"));
-  EXPECT_EQ(host.FileData(Cnt), utf16);
+  EXPECT_TRUE(host.Exists(Gid));
   host.SetValue(TRootKey::LocalMachine, "SOFTWARE\\Borland\\Delphi\\1.0", "RootDir", "C:\\D3");
   TComponentInstall delphi1(host, "Delphi", 1);
   host.SetStrict(true);
@@ -94,32 +81,17 @@ TEST_F(HelpRegistration, MissingUnsupportedOrNulFilesGiveFalseAndTouchNothing) {
   EXPECT_EQ(host.StrictViolations(), 0u);
 }
 
-TEST_F(HelpRegistration, FailedCacheRemovalCountsAndACacheFolderIsLeftAlone) {
-  host.AddFile(Cfg, "");
-  host.AddFile(Gid, "c");
-  host.FailOperation(TOp::RemoveFile, "Delphi3.gid");
-  EXPECT_FALSE(Target().InstallHelp("W", "T"));
-  EXPECT_EQ(host.FileData(Cfg), ":LINK W\r\n\r\n");
-  host.AddFolder(Gid);  // with removal still failing, any attempt on the folder would give false
-  EXPECT_TRUE(Target().InstallHelp("W", "T"));
-  EXPECT_TRUE(host.Exists(Gid));
-}
-
-// Failures that must leave the file byte for byte as it was, with no temporary left: for
-// the link, and for the index, also with a last line longer than the save's write block.
+// Failures that must leave the file byte for byte as it was, with no temporary left, for
+// the link and the index, also with a last line longer than the save's write block. Any
+// single failing call, a NUL, a read-only or held file are HelpEditFuzz's properties; short
+// reads and writes and a file of megabytes it cannot reach.
 TEST_F(HelpRegistration, FailedLoadsAndSavesLeaveTheFileAsItWas) {
-  using TFault = std::function<void(TMemoryHost&, const std::string&)>;
+  using TFault = std::function<void(TMemoryHost&)>;
   const std::pair<const char*, TFault> faults[] = {
-      {"read fails", [](auto& h, auto&) { h.FailOperation(TOp::FileRead); }},
-      {"short read", [](auto& h, auto&) { h.ShortenReads(true); }},
-      {"held open", [](auto& h, auto& f) { h.HoldOpen(f); }},
-      {"short write", [](auto& h, auto&) { h.ShortenWrites(true); }},
-      {"temp create", [](auto& h, auto&) { h.FailOperation(TOp::FileOpen, ".fw-new"); }},
-      {"write fails", [](auto& h, auto&) { h.FailOperation(TOp::FileWrite); }},
-      {"flush fails", [](auto& h, auto&) { h.FailOperation(TOp::FileFlush); }},
-      {"replace fails", [](auto& h, auto&) { h.FailOperation(TOp::ReplaceWith); }},
-      {"read-only", [](auto& h, auto& f) { h.SetAttributes(f, AttrReadOnly); }},
-      {"holds NUL", [](auto& h, auto& f) { h.AddFile(f, "a\0b"s); }}};
+      {"short read", [](auto& h) { h.ShortenReads(true); }},
+      {"short write", [](auto& h) { h.ShortenWrites(true); }},
+      {"write fails", [](auto& h) { h.FailOperation(TOp::FileWrite); }},
+      {"replace fails", [](auto& h) { h.FailOperation(TOp::ReplaceWith); }}};
   const std::string longTail(2 * 1024 * 1024, 'x');
   const std::string added = "a\r\n:INDEX A=a\r\n:INDEX T=B\r\n";
   const std::tuple<const char*, std::string, std::string, std::string> edits[] = {
@@ -130,7 +102,7 @@ TEST_F(HelpRegistration, FailedLoadsAndSavesLeaveTheFileAsItWas) {
     for (const auto& [name, fault] : faults) {
       TMemoryHost h;
       h.AddFile(file, text);
-      fault(h, file);
+      fault(h);
       const auto original = h.FileData(file);
       TComponentInstall target(h, "Delphi", 3);
       EXPECT_FALSE(file == Cfg ? target.AddHelpLink(file, "B") : target.AddHelpIndex(file, "B", "T")) << edit << name;
@@ -144,11 +116,8 @@ TEST_F(HelpRegistration, FailedLoadsAndSavesLeaveTheFileAsItWas) {
     EXPECT_TRUE(file == Cfg ? target.AddHelpLink(file, "B") : target.AddHelpIndex(file, "B", "T")) << edit;
     EXPECT_EQ(h.FileData(file), edited) << edit;
   }
-}
-
-// A file this build cannot hold is never loaded, so never cut short and saved back: a
-// 32-bit build would otherwise take a file of 4 GiB and 10 bytes for one of 10 bytes.
-TEST_F(HelpRegistration, AFileTooLargeToHoldIsAFailedLoad) {
+  // A file this build cannot hold is never loaded, so never cut short and saved back: a
+  // 32-bit build would otherwise take a file of 4 GiB and 10 bytes for one of 10 bytes.
   host.AddFile(Cfg, ":LINK A\r\n");
   host.OverstateSizes(std::numeric_limits<std::size_t>::max());
   EXPECT_FALSE(Target().AddHelpLink(Cfg, "B"));

@@ -3,17 +3,13 @@
 #include <stdlib.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 
+#include "../Scratch.h"
 #include "../contract/HostContract.h"
-#include "TempFolder.h"
 #include "platform/MemoryHost.h"
 
 namespace Ferrowind {
 namespace {
-
-namespace fs = std::filesystem;
 
 class TMemoryUnderTest : public THostUnderTest {
  public:
@@ -32,8 +28,7 @@ class TMemoryUnderTest : public THostUnderTest {
 class TPosixUnderTest : public THostUnderTest {
  public:
   TPosixUnderTest() {
-    std::ofstream(FRoot + "/registry.reg", std::ios::binary)
-        << "REGEDIT4\r\n[HKEY_CURRENT_USER\\" + ContractKey + "]\r\n";
+    FerrowindTest::WriteWhole(FRoot + "/registry.reg", "REGEDIT4\r\n[HKEY_CURRENT_USER\\" + ContractKey + "]\r\n");
     setenv("FERROWIND_REGISTRY", (FRoot + "/registry.reg").c_str(), 1);
   }
   ~TPosixUnderTest() override { unsetenv("FERROWIND_REGISTRY"); }
@@ -42,12 +37,11 @@ class TPosixUnderTest : public THostUnderTest {
   void PutFile(const std::string& relative, const std::string& data) override {
     std::string path = FRoot + "/" + relative;
     std::replace(path.begin(), path.end(), '\\', '/');
-    fs::create_directories(fs::path(path).parent_path());
-    std::ofstream(path, std::ios::binary) << data;
+    FerrowindTest::WriteWhole(path, data);
   }
 
  private:
-  TTempFolder FFolder;
+  FerrowindTest::TScratch FFolder;
   std::string FRoot = FFolder.Path();
 };
 

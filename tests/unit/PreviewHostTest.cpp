@@ -4,7 +4,6 @@
 // path and value, and its list of changes must name exactly the paths that differ.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 #include <set>
 
@@ -150,46 +149,6 @@ INSTANTIATE_TEST_SUITE_P(
         TScenario{"CancelAtTheConfirmation", [](TMemoryHost&) {}, 1, ""}),
     [](const ::testing::TestParamInfo<TScenario>& info) { return info.param.Name; });
 
-TEST(PreviewHost, AListingShowsTheRunsOwnChanges) {
-  TMemoryHost system;
-  system.AddFile("C:\\D\\old.txt", "old");
-  system.AddFile("C:\\D\\kept.txt", "kept");
-  system.AddFile("C:\\S\\new.txt", "new", AttrArchive | AttrReadOnly);
-  const TMemoryHost before = system;
-  TPreviewHost preview(system, "C:\\S\\Setup.exe");
-  EXPECT_TRUE(preview.RemoveFile("C:\\D\\old.txt"));
-  EXPECT_TRUE(preview.MakeFolder("C:\\D\\Sub"));
-  EXPECT_FALSE(preview.MakeFolder("C:\\D\\Sub")) << "made twice";
-  EXPECT_FALSE(preview.MakeFolder("C:\\D\\Missing\\Sub")) << "made below a missing folder";
-  EXPECT_TRUE(preview.CopyFileTo("C:\\S\\new.txt", "C:\\D\\Sub\\new.txt", false));
-  EXPECT_FALSE(preview.CopyFileTo("C:\\S\\new.txt", "C:\\D\\Sub\\new.txt", true));
-  EXPECT_FALSE(preview.CopyFileTo("C:\\S\\new.txt", "C:\\D\\Sub\\new.txt", false)) << "over a read-only copy";
-  const auto list = [&](const std::string& pattern) {
-    std::vector<std::string> names;
-    THandle find = 0;
-    TFindEntry entry;
-    for (TFind step = preview.FindFirst(pattern, &find, &entry); step == TFind::Entry;
-         step = preview.FindNext(find, &entry)) {
-      if (entry.Name != "." && entry.Name != "..") {
-        names.push_back(entry.Name + ((entry.Attributes & AttrDirectory) != 0 ? "\\" : ""));
-      }
-    }
-    if (find != 0) preview.FindClose(find);
-    std::sort(names.begin(), names.end());
-    return names;
-  };
-  EXPECT_EQ(list("C:\\D\\*.*"), (std::vector<std::string>{"Sub\\", "kept.txt"}));
-  EXPECT_EQ(list("C:\\d\\sub\\*.*"), std::vector<std::string>{"new.txt"});
-  EXPECT_EQ(list("C:\\D\\old.txt"), std::vector<std::string>{});
-  std::uint32_t attributes = 0;
-  EXPECT_TRUE(preview.SetAttributes("C:\\D\\Sub\\new.txt", 0) &&
-              preview.GetAttributes("C:\\D\\Sub\\new.txt", &attributes));
-  EXPECT_EQ(attributes, 0u);
-  EXPECT_TRUE(preview.RemoveFile("C:\\D\\Sub\\new.txt"));
-  EXPECT_EQ(list("C:\\D\\Sub\\*.*"), std::vector<std::string>{});
-  ExpectUntouched(system, 0, before);
-}
-
 TEST(PreviewReport, DiffAndLongPaletteListsShowOnlyWhatChanges) {
   EXPECT_EQ(LineDiff("a\r\nb\r\n", "a\nb\n", 3), std::vector<std::string>{});
   EXPECT_EQ(
@@ -207,10 +166,6 @@ TEST(PreviewReport, DiffAndLongPaletteListsShowOnlyWhatChanges) {
         "1 folder made, 4 files created, 2 replaced, 2 removed, 0 already the same; the run would "
         "reach its summary\n"})
     EXPECT_NE(text.find(piece), std::string::npos) << piece << "\n" << text;
-  const TPreview cancelled = RunPreview(system, Config, 1);
-  EXPECT_EQ(cancelled.ExitCode, PreviewEndsEarly);
-  EXPECT_FALSE(cancelled.Summary);
-  EXPECT_TRUE(cancelled.Values.empty() && cancelled.Files.empty());
 }
 
 }  // namespace
