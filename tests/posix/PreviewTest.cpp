@@ -153,11 +153,15 @@ TEST_F(PreviewProgram, TheExampleAndASecondRun) {
   EXPECT_NE(second.find("0 files created, 0 replaced, 0 removed, 4 already the same"), std::string::npos) << second;
 }
 
-// A missing IDE or copy folder is the in-memory agreement test's; a help file made
-// read-only by its mode is this host's.
-TEST_F(PreviewProgram, AReadOnlyHelpFile) {
+TEST_F(PreviewProgram, AReadOnlyHelpFileAMissingCopyFolderAndAMissingIde) {
   chmod((FRoot + "/Help/Delphi3.cfg").c_str(), 0444);
   EXPECT_NE(PreviewThenInstall().find("NO Help installed"), std::string::npos);
+  fs::remove_all(FRoot + "/Source");
+  fs::remove(FRoot + "/Lib/WidgetPackOld.dcu");
+  EXPECT_NE(PreviewThenInstall().find("NO files copied"), std::string::npos);
+  fs::rename(FRoot, fs::path(FScratch.Path()) / "elsewhere");  // registered, but its folder is gone
+  EXPECT_NE(PreviewThenInstall().find("NO files copied\n     All Components installed\n     NO Help installed"),
+            std::string::npos);
 }
 
 TEST_F(PreviewProgram, CancelAtTheConfirmation) {
