@@ -15,10 +15,15 @@ TIdeLanguage ParseLanguage(std::string_view value) {
 
 std::string TIdeLanguage::Shown() const { return Name + " " + DecimalText(Version); }
 
-TComponentInstall::TComponentInstall(THost& host, const TIdeLanguage& language) : FHost(host), FLanguage(language) {
-  FRootDir = ReadRegString(TRootKey::LocalMachine, FLanguage.BaseKey, "RootDir");
+TComponentInstall::TComponentInstall(THost& host, const TIdeLanguage& language)
+    : FHost(host),
+      FBaseKey(language.BaseKey),
+      FIsDelphi(language.IsDelphi),
+      FIdeName(language.Name),
+      FVersion(language.Version) {
+  FRootDir = ReadRegString(TRootKey::LocalMachine, FBaseKey, "RootDir");
   FRootFound = !FRootDir.empty();
-  FEdition = ReadRegString(TRootKey::LocalMachine, FLanguage.BaseKey, FLanguage.IsDelphi ? "Version" : "SKU");
+  FEdition = ReadRegString(TRootKey::LocalMachine, FBaseKey, FIsDelphi ? "Version" : "SKU");
 }
 
 TRegRead TComponentInstall::ReadRegValue(TRootKey root, const std::string& key, const std::string& name,

@@ -61,19 +61,22 @@ class TComponentInstall {
   // loaded or saved; the file is then exactly as it was.
   bool AddHelpIndex(const std::string& path, const std::string& help, const std::string& title);
 
-  const std::string& BaseKey() const { return FLanguage.BaseKey; }
+  const std::string& BaseKey() const { return FBaseKey; }
   const std::string& RootDir() const { return FRootDir; }
-  bool IsDelphi() const { return FLanguage.IsDelphi; }
-  std::int32_t Version() const { return FLanguage.Version; }
+  bool IsDelphi() const { return FIsDelphi; }
+  std::int32_t Version() const { return FVersion; }
 
  private:
   // ReadRegString's read, telling a missing value from a failed read.
   TRegRead ReadRegValue(TRootKey root, const std::string& key, const std::string& name, std::string* data);
 
   THost& FHost;
-  TIdeLanguage FLanguage;
+  std::string FBaseKey;
   std::string FRootDir;
   std::string FEdition;
+  bool FIsDelphi;
+  std::string FIdeName;
+  std::int32_t FVersion;
   bool FRootFound;
 };
 

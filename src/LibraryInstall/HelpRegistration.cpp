@@ -31,7 +31,7 @@ THelpFiles HelpFilesFor(const std::string& rootDir, bool isDelphi, std::int32_t 
 
 bool TComponentInstall::InstallHelp(const std::string& help, const std::string& title) {
   if (help.empty()) return false;
-  const THelpFiles files = HelpFilesFor(FRootDir, FLanguage.IsDelphi, FLanguage.Version);
+  const THelpFiles files = HelpFilesFor(FRootDir, FIsDelphi, FVersion);
   if (files.Configuration.empty()) return false;
   bool ok = AddHelpLink(files.Configuration, help);
   // The contents entry is a convenience; help works without it, so it decides nothing.

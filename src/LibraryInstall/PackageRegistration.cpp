@@ -5,12 +5,12 @@ namespace Ferrowind {
 
 bool TComponentInstall::RegisterPackage(const std::string& path, const std::string& title) {
   if (path.empty()) return true;
-  return WriteRegString(TRootKey::CurrentUser, FLanguage.BaseKey + "\\Known Packages", path, title);
+  return WriteRegString(TRootKey::CurrentUser, FBaseKey + "\\Known Packages", path, title);
 }
 
 bool TComponentInstall::AddPaletteEntry(const std::string& page, const std::string& component) {
   if (component.empty()) return true;
-  const std::string key = FLanguage.BaseKey + "\\Palette";
+  const std::string key = FBaseKey + "\\Palette";
   std::string current;
   if (ReadRegValue(TRootKey::CurrentUser, key, page, &current) == TRegRead::Failed) return false;
   // A plain substring test over the whole list: DBEdit counts as present beside TDBEdit.

@@ -1,5 +1,6 @@
 #include "Setup/InstallRun.h"
 
+#include <cstdint>
 #include <memory>
 #include <string_view>
 
@@ -16,6 +17,8 @@ const std::string CRLF = "\r\n";
 // The state of one run; the flags belong to the run, not to a target.
 struct TRunState {
   std::string PackageTitle;
+  std::string IdeName;
+  std::int32_t IdeVersion = 0;
   std::unique_ptr<TComponentInstall> Target;
   bool FilesCopied = true;
   bool ComponentsInstalled = false;
@@ -26,10 +29,12 @@ enum class TStep { GoOn, Stop };
 
 TStep Confirm(THost& host, TRunState& state, std::string_view value) {
   const TIdeLanguage language = ParseLanguage(value);
+  state.IdeName = language.Name;
+  state.IdeVersion = language.Version;
   state.Target = std::make_unique<TComponentInstall>(host, language);
   const std::string ide = language.Shown();
   const std::string prompt = "You are about to install " + state.PackageTitle + " for " + ide + CRLF + CRLF +
-                             "Please make sure " + language.Name + " is not running.";
+                             "Please make sure " + state.IdeName + " is not running.";
   if (!host.ShowMessage(prompt, TBoxKind::Confirmation)) return TStep::Stop;
   if (state.Target->RootDir().empty()) {
     host.ShowMessage(ide + " not found.", TBoxKind::Warning);
