@@ -18,12 +18,10 @@ bool StartsWithIgnoringCase(std::string_view s, std::string_view prefix) {
   return s.size() >= prefix.size() && EqualIgnoringCase(s.substr(0, prefix.size()), prefix);
 }
 
-bool ContainsIgnoringCase(std::string_view s, std::string_view needle) {
-  if (needle.empty()) return false;
-  for (std::size_t at = 0; at + needle.size() <= s.size(); ++at) {
-    if (EqualIgnoringCase(s.substr(at, needle.size()), needle)) return true;
-  }
-  return false;
+std::size_t FindSubstring(std::string_view needle, std::string_view s) {
+  if (needle.empty() || s.empty() || needle.size() > s.size()) return 0;
+  const std::size_t at = s.find(needle);
+  return at == std::string_view::npos ? 0 : at + 1;
 }
 
 int HexDigit(char c) {

@@ -32,8 +32,9 @@ inline bool EqualIgnoringCase(std::string_view a, std::string_view b) {
   return true;
 }
 bool StartsWithIgnoringCase(std::string_view s, std::string_view prefix);
-// Whether needle occurs in s, both folded; an empty needle occurs nowhere.
-bool ContainsIgnoringCase(std::string_view s, std::string_view needle);
+// The position, counted from 1, of needle's first occurrence in s, byte for byte; 0 when it
+// does not occur or either is empty.
+std::size_t FindSubstring(std::string_view needle, std::string_view s);
 
 // The value of a hexadecimal digit in either case; -1 for any other byte.
 int HexDigit(char c);

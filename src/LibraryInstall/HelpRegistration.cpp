@@ -72,6 +72,7 @@ bool TComponentInstall::AddHelpLink(const std::string& path, const std::string& 
 bool TComponentInstall::AddHelpIndex(const std::string& path, const std::string& help, const std::string& title) {
   try {
     const std::string suffix = "=" + help;
+    const std::string upperSuffix = ToUpperAscii(suffix);
     TLineList lines;
     LoadLines(FHost, path, lines);
     std::size_t last = 0;  // 0 for none: an :INDEX line that opens the file does not count
@@ -81,7 +82,7 @@ bool TComponentInstall::AddHelpIndex(const std::string& path, const std::string&
       if (!StartsWithIgnoringCase(lines.Line(i), IndexPrefix)) continue;
       last = i;
       // A substring test: help Widgets counts as present in a line naming Widgets2.
-      if (ContainsIgnoringCase(lines.Line(i), suffix)) found = true;
+      if (FindSubstring(upperSuffix, ToUpperAscii(lines.Line(i))) > 0) found = true;
     }
     if (found || last == 0) return true;
     lines.Insert(last + 1, std::string(IndexPrefix) + title + suffix);

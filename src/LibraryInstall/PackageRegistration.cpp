@@ -14,7 +14,7 @@ bool TComponentInstall::AddPaletteEntry(const std::string& page, const std::stri
   std::string current;
   if (ReadRegValue(TRootKey::CurrentUser, key, page, &current) == TRegRead::Failed) return false;
   // A plain substring test over the whole list: DBEdit counts as present beside TDBEdit.
-  if (ContainsIgnoringCase(current, component)) return true;
+  if (FindSubstring(ToUpperAscii(component), ToUpperAscii(current)) > 0) return true;
   if (!current.empty() && current.back() != ';') current += ';';
   current += component + ";";
   return WriteRegString(TRootKey::CurrentUser, key, page, current);
