@@ -71,10 +71,6 @@ std::vector<TDiffLine> DiffScript(const std::string& before, const std::string& 
   return script;
 }
 
-std::string RootName(TRootKey root) {
-  return root == TRootKey::LocalMachine ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
-}
-
 std::string ChangeName(TChange change) {
   switch (change) {
     case TChange::Folder:
@@ -215,7 +211,7 @@ std::string PreviewText(const TPreview& preview, const std::string& configPath) 
   if (preview.Values.empty()) out += "  none\n";
   for (const TPreviewHost::TValueChange& value : preview.Values) {
     const auto [old, now] = ShownData(value.Old, value.New);
-    out += "  " + RootName(value.Root) + "\\" + VisibleText(value.Key) + "\n";
+    out += "  " + std::string(RootKeyName(value.Root)) + "\\" + VisibleText(value.Key) + "\n";
     out += "    \"" + VisibleText(value.Name) + "\": ";
     out += old + " -> ";
     out += now + "\n";
@@ -267,8 +263,8 @@ std::string PreviewJson(const TPreview& preview, const std::string& configPath) 
                     ", \"answer\": " + JsonString(box.Answer ? "ok" : "cancel") + "}");
   }
   for (const TPreviewHost::TValueChange& value : preview.Values) {
-    values.push_back("{\"root\": " + JsonString(RootName(value.Root)) + ", \"key\": " + JsonString(value.Key) +
-                     ", \"name\": " + JsonString(value.Name) + ", \"old\": " +
+    values.push_back("{\"root\": " + JsonString(std::string(RootKeyName(value.Root))) +
+                     ", \"key\": " + JsonString(value.Key) + ", \"name\": " + JsonString(value.Name) + ", \"old\": " +
                      (value.Old ? JsonString(*value.Old) : "null") + ", \"new\": " + JsonString(value.New) + "}");
   }
   for (const TPreviewHost::TFileChange& file : FoldersFirst(preview.Files)) {

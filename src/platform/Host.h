@@ -12,6 +12,10 @@ namespace Ferrowind {
 using THandle = std::uintptr_t;  // opaque; 0 is never a valid handle
 
 enum class TRootKey { LocalMachine, CurrentUser };
+// The root key's name as the registry editor writes it.
+inline const char* RootKeyName(TRootKey root) {
+  return root == TRootKey::LocalMachine ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
+}
 
 // What an opened key allows: querying values, or setting them.
 enum class TRegAccess { Read, Write };

@@ -155,7 +155,7 @@ std::string ValueLine(const std::string& name, const std::string& data) {
 }  // namespace
 
 std::string TRegistryFile::KeyName(TRootKey root, const std::string& path) {
-  std::string key = root == TRootKey::LocalMachine ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
+  std::string key = RootKeyName(root);
   if (!path.empty()) key += "\\" + path;
   return FoldKey(key);
 }
@@ -297,7 +297,7 @@ bool TRegistryFile::SetString(TRootKey root, const std::string& path, const std:
   std::string added;
   if (text.back() != '\n') added += text.back() == '\r' ? std::string("\n") : LineEnd();
   if (!FRecords.back().Blank) added += LineEnd();
-  added += std::string("[") + (root == TRootKey::LocalMachine ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER");
+  added += std::string("[") + RootKeyName(root);
   if (!path.empty()) added += "\\" + path;
   added += "]" + LineEnd() + ValueLine(name, data) + LineEnd();
   return Parse(text + added);
