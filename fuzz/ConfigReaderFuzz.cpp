@@ -53,7 +53,8 @@ std::vector<TDirective> Model(std::string_view text) {
     std::size_t next = cr + 1;
     if (next < text.size() && text[next] == '\n') ++next;
     if (next >= text.size()) break;
-    directives.push_back(Expected(line));
+    // The reader hands out only lines with a keyword; the run passes over the rest.
+    if (TDirective directive = Expected(line); directive.Kind != dkNone) directives.push_back(std::move(directive));
     pos = next;
   }
   return directives;
@@ -69,7 +70,7 @@ std::vector<TDirective> Read(const std::string& text, std::size_t failCall, bool
     *opened = reader.Open();
     if (*opened) {
       for (TDirective d = reader.ReadDirective(); d.Kind != dkEnd; d = reader.ReadDirective()) {
-        Require(d.Kind >= dkPackage && d.Kind <= dkNone, "kind within 1..9");
+        Require(d.Kind >= dkPackage && d.Kind <= dkCopyDir, "kind within 1..8");
         Require(d.Value.size() <= 1000, "value at most 1000 bytes");
         Require(d.Value.empty() || (!IsBlank(d.Value.front()) && !IsBlank(d.Value.back())), "value stripped");
         directives.push_back(std::move(d));

@@ -15,19 +15,31 @@ constexpr std::string_view Keywords[] = {"",          "PACKAGE", "LANGUAGE", "PA
                                          "COMPONENT", "MESSAGE", "DELETE",   "COPYDIR"};
 constexpr std::size_t MaxValueLength = 1000;
 
-TDirectiveView Classify(std::string_view line) {
-  TDirectiveView directive{dkNone, {}};
-  const std::size_t equals = line.find('=');
-  std::string_view keyText = line;
-  if (equals != std::string_view::npos) {
-    keyText = StrippedView(line.substr(0, equals));
-    // The value is TextAfter(line, '='): stripped, from at most the first 1000 bytes.
-    directive.Value = StrippedView(line.substr(equals + 1, MaxValueLength));
-  }
+// The text after the "=" at equals, stripped, from at most its first 1000 bytes; empty
+// when there is no "=".
+std::string_view ValueAfter(std::string_view line, std::size_t equals) {
+  return equals < line.size() ? StrippedView(line.substr(equals + 1, MaxValueLength)) : std::string_view();
+}
+
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
+bool IsLetter(char c) { return FoldAscii(c) >= 'A' && FoldAscii(c) <= 'Z'; }
+
+// The keyword is the text before the first "=", stripped, or the whole line when there is
+// none; every keyword is letters only. So a directive's line is blanks, letters, blanks
+// and "=", or letters alone, and one forward pass over the start of a line tells. A line of
+// kind 9 gets no value: the run passes over it.
+inline TDirectiveView Classify(std::string_view line) {
+  std::size_t i = 0;
+  while (i < line.size() && IsBlank(line[i])) ++i;
+  const std::size_t wordStart = i;
+  while (i < line.size() && IsLetter(line[i])) ++i;
+  const std::string_view word = line.substr(wordStart, i - wordStart);
+  while (i < line.size() && IsBlank(line[i])) ++i;
+  if (i < line.size() ? line[i] != '=' : word.size() != line.size()) return {dkNone, {}};
   for (int kind = dkPackage; kind <= dkCopyDir; ++kind) {
-    if (EqualIgnoringCase(keyText, Keywords[kind])) directive.Kind = static_cast<TDirectiveKind>(kind);
+    if (EqualIgnoringCase(word, Keywords[kind])) return {static_cast<TDirectiveKind>(kind), ValueAfter(line, i)};
   }
-  return directive;
+  return {dkNone, {}};
 }
 }  // namespace
 
@@ -35,7 +47,11 @@ std::string_view KeywordOf(TDirectiveKind kind) {
   return kind >= dkPackage && kind <= dkCopyDir ? Keywords[kind] : std::string_view();
 }
 
-TDirectiveView ClassifyLine(std::string_view line) { return Classify(line); }
+TDirectiveView ClassifyLine(std::string_view line) {
+  TDirectiveView directive = Classify(line);
+  if (directive.Kind == dkNone) directive.Value = ValueAfter(line, line.find('='));
+  return directive;
+}
 
 TConfigReader::TConfigReader(std::string_view text) : FData(text.data()), FEnd(text.size()), FEndOfText(true) {
   if (const void* mark = std::memchr(text.data(), EndOfTextMark, text.size())) {
@@ -78,15 +94,32 @@ bool TConfigReader::Refill() {
 
 TDirectiveView TConfigReader::ReadDirective() {
   TReadLine line;
-  if (!ReadLine(&line) || line.Last) return {};
-  return Classify(line.Text);
+  while (ReadLine(&line) && !line.Last) {
+    const TDirectiveView directive = Classify(line.Text);
+    if (directive.Kind != dkNone) return directive;
+  }
+  return {};
 }
 
 bool TConfigReader::ReadLine(TReadLine* read) {
+  // Most lines lie whole in the buffer, with at least two bytes after them (so not the
+  // last line, even after an LF), and are viewed there.
+  if (!FExhausted && FPos < FEnd) {
+    const char* start = FData + FPos;
+    const char* cr = static_cast<const char*>(std::memchr(start, CR, FEnd - FPos));
+    if (cr != nullptr && FData + FEnd - cr > 2) {
+      FPos = static_cast<std::size_t>(cr + 1 - FData) + (cr[1] == LF ? 1 : 0);
+      *read = {std::string_view(start, static_cast<std::size_t>(cr - start)), true, false};
+      return true;
+    }
+  }
+  return ReadLineNearEnd(read);
+}
+
+bool TConfigReader::ReadLineNearEnd(TReadLine* read) {
   if (FExhausted || FData == nullptr) return false;
   std::string_view line;
   bool lineEnded = false;
-  // Most lines lie whole in the buffer and are viewed there.
   if (Fill()) {
     const char* start = FData + FPos;
     if (const void* cr = std::memchr(start, CR, FEnd - FPos)) {
@@ -111,8 +144,9 @@ bool TConfigReader::ReadLine(TReadLine* read) {
       }
     }
     line = FLine;
-  } else if (FEnd - FPos <= 1) {
-    // The look past the line break below may refill the buffer under the view.
+  } else {
+    // Near the buffer's end, the look past the line break below may refill the buffer
+    // under the view.
     FLine.assign(line);
     line = FLine;
   }

@@ -1,4 +1,5 @@
-// The reader of Setup.cfg: one classified line (a TDirective) per ReadDirective call.
+// The reader of Setup.cfg: the next line with a keyword (a TDirective) per ReadDirective
+// call; lines without one (kind 9) are passed over.
 // Lines end at CR (one LF after it is skipped); byte 26 or the end of the file ends the
 // text; the last line read is never acted on. Reads a file in blocks, so memory grows only
 // with the longest line, or text already in memory (the checker's) with the same rules.
@@ -42,8 +43,8 @@ struct TDirectiveView {
 
 // The keyword of a kind from 1 to 8 ("PACKAGE" ...); empty for 0 and 9.
 std::string_view KeywordOf(TDirectiveKind kind);
-// Classifies one line as read (no line break): keyword before the first "=", value after.
-// The value views line.
+// Classifies one line as read (no line break): keyword before the first "=", value after,
+// for a line of kind 9 too. The value views line.
 TDirectiveView ClassifyLine(std::string_view line);
 
 // One line as the reader splits it, before it is classified.
@@ -65,8 +66,9 @@ class TConfigReader {
   // Opens the file for reading, sharing read access only, never creating it. Any failure
   // (missing, a folder, no access, sharing conflict) is the same false.
   bool Open(const std::string& path = "Setup.cfg");
-  // The next directive; kind 0 at the end of the text or after a read error, and from
-  // then on. Its value views the reader's buffer: valid until the next call.
+  // The next line with a keyword, of kind 1 to 8; kind 0 at the end of the text or after
+  // a read error, and from then on. Its value views the reader's buffer: valid until the
+  // next call.
   TDirectiveView ReadDirective();
   // The next line, the last one included; false after it, at the end of the text or after
   // a read error. Its text is valid until the next call.
@@ -81,6 +83,8 @@ class TConfigReader {
   // exhausted, which ends the life of views into it.
   bool Fill() { return FPos < FEnd || Refill(); }
   bool Refill();
+  // ReadLine for a line that ends within two bytes of the buffer's end, or past it.
+  bool ReadLineNearEnd(TReadLine* read);
 
   THost* FHost = nullptr;  // none for text in memory
   THandle FFile = 0;

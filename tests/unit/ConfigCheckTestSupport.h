@@ -38,7 +38,8 @@ inline TCheckResult Check(const std::string& bytes, const TFolders& folders = {}
   for (TDirective d = reader.ReadDirective(); d.Kind != dkEnd; d = reader.ReadDirective())
     read.push_back(entry(d.Kind, d.Value));
   for (const TLineReport& l : result.Lines) {
-    if (l.Fate == TLineFate::ActedOn || l.Fate == TLineFate::PassedOver) listed.push_back(entry(l.Kind, l.Value));
+    if ((l.Fate == TLineFate::ActedOn || l.Fate == TLineFate::PassedOver) && l.Kind != dkNone)
+      listed.push_back(entry(l.Kind, l.Value));
   }
   EXPECT_EQ(listed, read);
   return result;
