@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 
 #include "Base/Text.h"
 
@@ -10,8 +11,8 @@ namespace Ferrowind {
 namespace {
 constexpr char CR = 13;
 constexpr char LF = 10;
-// The save writes the lines through a buffer of this size, not as one joined copy, so
-// that an edit holds the file little more than once.
+// The save gathers small pieces in a buffer of this size, not in one joined copy, so that
+// an edit holds the file little more than once.
 constexpr std::size_t WriteBlockSize = 256 * 1024;
 
 // Closes a file handle on every way out.
@@ -33,32 +34,63 @@ bool WriteAll(THost& host, THandle file, std::string_view data) {
   return data.empty() || (host.FileWrite(file, data.data(), data.size(), &written) && written == data.size());
 }
 
+// Whether line lies in text with CR LF after it there, so that it can go out together
+// with its line break, in one piece with its neighbours.
+bool FollowedByCrLf(std::string_view text, std::string_view line) {
+  const std::less_equal<const char*> notAfter;
+  const char* end = line.data() + line.size();
+  return notAfter(text.data(), line.data()) && notAfter(end + 2, text.data() + text.size()) && end[0] == CR &&
+         end[1] == LF;
+}
+
 bool WriteLines(THost& host, THandle file, const TLineList& lines) {
   std::string block;
   block.reserve(WriteBlockSize);
-  for (std::size_t i = 0; i < lines.Count(); ++i) {
-    const std::string_view line = lines.Line(i);
-    if (block.size() + line.size() + 2 > WriteBlockSize) {
+  // Small pieces are gathered in the block; a larger one goes out from where it is, in
+  // writes of the block's size (one write of many megabytes is slower here).
+  const auto put = [&](std::string_view piece) {
+    if (block.size() + piece.size() > WriteBlockSize) {
       if (!WriteAll(host, file, block)) return false;
       block.clear();
     }
-    if (line.size() + 2 > WriteBlockSize) {
-      if (!WriteAll(host, file, line)) return false;
-      block += "\r\n";
+    for (; piece.size() >= WriteBlockSize; piece.remove_prefix(WriteBlockSize)) {
+      if (!WriteAll(host, file, piece.substr(0, WriteBlockSize))) return false;
+    }
+    block += piece;
+    return true;
+  };
+  // Unchanged lines of the loaded text are written from it, with their CR LF, a run at a time.
+  std::string_view run;
+  for (std::size_t i = 0; i < lines.Count(); ++i) {
+    const std::string_view line = lines.Line(i);
+    if (FollowedByCrLf(lines.Text(), line)) {
+      if (!run.empty() && run.data() + run.size() == line.data()) {
+        run = std::string_view(run.data(), run.size() + line.size() + 2);
+        continue;
+      }
+      if (!put(run)) return false;
+      run = std::string_view(line.data(), line.size() + 2);
       continue;
     }
-    block += line;
-    block += "\r\n";
+    if (!put(run) || !put(line) || !put("\r\n")) return false;
+    run = {};
   }
-  return WriteAll(host, file, block) && host.FileFlush(file);
+  return put(run) && WriteAll(host, file, block) && host.FileFlush(file);
 }
 }  // namespace
 
-void TLineList::SetText(std::string text) {
+void TLineList::SetText(std::string_view text) {
+  std::unique_ptr<char[]> copy = std::make_unique_for_overwrite<char[]>(text.size());
+  std::copy(text.begin(), text.end(), copy.get());
+  SetText(std::move(copy), text.size());
+}
+
+void TLineList::SetText(std::unique_ptr<char[]> text, std::size_t size) {
   FLines.clear();
   FOwned.clear();
   FText = std::move(text);
-  const std::string_view all(FText);
+  FSize = size;
+  const std::string_view all = Text();
   // The next CR and the next LF are each searched for with the library's fast search, and
   // searched again only once passed.
   std::size_t nextCr = all.find(CR);
@@ -94,28 +126,32 @@ void TLineList::DropTrailingEmpty() {
 }
 
 void LoadLines(THost& host, const std::string& path, TLineList& lines) {
-  lines.SetText(std::string());
+  lines.SetText(std::string_view());
   THandle file = 0;
   if (!host.FileOpen(path, TFileAccess::Read, TFileShare::None, TFileCreate::OpenExisting, &file)) {
     throw ELineFileError("Cannot open file " + path);
   }
-  std::string text;
+  std::unique_ptr<char[]> text;
+  std::size_t length = 0;
   {
     TFileGuard guard(host, file);
     std::uint64_t size = 0;
     if (!host.FileSize(file, &size)) throw ELineFileError("Cannot open file " + path);
     // Cut down to the address space of a 32-bit build, the size of a file of 4 GiB or more
     // would wrap, and a truncated text would be saved back in its place.
-    if (size > text.max_size()) throw ELineFileError("File too large " + path);
-    text.resize(static_cast<std::size_t>(size));
+    if (size > std::string().max_size()) throw ELineFileError("File too large " + path);
+    length = static_cast<std::size_t>(size);
+    text = std::make_unique_for_overwrite<char[]>(length);
     std::size_t got = 0;
     // A short read must never be saved back in place of the file.
-    if (size > 0 && (!host.FileRead(file, text.data(), text.size(), &got) || got != text.size())) {
+    if (length > 0 && (!host.FileRead(file, text.get(), length, &got) || got != length)) {
       throw ELineFileError("Stream read error");
     }
   }
-  if (text.find('\0') != std::string::npos) throw ELineFileError("Not a text file " + path);
-  lines.SetText(std::move(text));
+  if (std::string_view(text.get(), length).find('\0') != std::string_view::npos) {
+    throw ELineFileError("Not a text file " + path);
+  }
+  lines.SetText(std::move(text), length);
 }
 
 void SaveLines(THost& host, const std::string& path, const TLineList& lines) {

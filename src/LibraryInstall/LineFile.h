@@ -6,6 +6,7 @@
 #pragma once
 
 #include <deque>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -32,8 +33,11 @@ class TLineList {
   TLineList(const TLineList&) = delete;
   TLineList& operator=(const TLineList&) = delete;
 
-  // Replaces the list by the lines of text.
-  void SetText(std::string text);
+  // Replaces the list by the lines of text: a copy of it, or the size bytes at text.
+  void SetText(std::string_view text);
+  void SetText(std::unique_ptr<char[]> text, std::size_t size);
+  // The text the lines were split from.
+  std::string_view Text() const { return {FText.get(), FSize}; }
 
   std::size_t Count() const { return FLines.size(); }
   std::string_view Line(std::size_t i) const { return FLines[i]; }
@@ -44,7 +48,8 @@ class TLineList {
   void DropTrailingEmpty();
 
  private:
-  std::string FText;
+  std::unique_ptr<char[]> FText;  // not a string: a load fills it without zeroing it first
+  std::size_t FSize = 0;
   std::vector<std::string_view> FLines;
   std::deque<std::string> FOwned;  // deque: growing it never moves what the views see
 };
