@@ -1,4 +1,4 @@
-// The REGEDIT4 registry file on disk. Its rewrites in memory are RegistryFileFuzz's properties.
+// The REGEDIT4 registry file: its rewrites in memory, and the file on disk.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
@@ -21,6 +21,34 @@ const auto LM = TRootKey::LocalMachine;
 
 const std::string CrLfFile =
     "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\" + DelphiKey + "]\r\n\"RootDir\"=\"C:\\\\Delphi 3\"\r\n";
+
+// A set rewrites only the value's own lines (a byte list's continuation lines with it), or
+// adds one line, or a section for a key that only keys below it name; every other byte of
+// the user's file stays, and what it cannot store is refused with the text unchanged.
+TEST(RegistryStoreTest, SetsRewriteOnlyTheirValueAndReadBackFromTheText) {
+  const std::string head = "REGEDIT4\n\n; kept\n[HKEY_LOCAL_MACHINE\\K]\n", data = R"(a"b\c)";
+  TRegistryFile file;
+  ASSERT_TRUE(
+      file.Parse(head + "\"h\"=hex(2):41,\\\n  43,00\n \"x\" = \"old\"\n[HKEY_CURRENT_USER\\A\\B]\n\"m\"=\"1\""));
+  const auto CU = TRootKey::CurrentUser;
+  const std::pair<TRootKey, std::string> values[] = {{LM, "h"}, {LM, "X"}, {LM, ""}, {CU, "n"}};
+  for (const auto& [root, name] : values) EXPECT_TRUE(file.SetString(root, root == LM ? "k" : "A", name, data));
+  EXPECT_FALSE(file.SetString(CU, "A\\B", "m", "two\nlines"));
+  EXPECT_FALSE(file.SetString(CU, "A\\C", "m", "no such key"));
+  const std::string stored = "=\"a\\\"b\\\\c\"\n";
+  const std::string expected = head + "\"h\"" + stored + "\"x\"" + stored + "@" + stored +
+                               "[HKEY_CURRENT_USER\\A\\B]\n\"m\"=\"1\"\n\n[HKEY_CURRENT_USER\\A]\n\"n\"" + stored;
+  EXPECT_EQ(file.Text(), expected);
+  TRegistryFile fresh;
+  ASSERT_TRUE(fresh.Parse(file.Text()));
+  for (const auto& [root, name] : values) {
+    std::string read;
+    EXPECT_EQ(fresh.Query(root, root == LM ? "K" : "a", name, &read), TRegRead::Found) << name;
+    EXPECT_EQ(read, data) << name;
+  }
+  EXPECT_TRUE(fresh.SetString(LM, "K", "x", data));
+  EXPECT_EQ(fresh.Text(), expected);  // the same data again changes no byte
+}
 
 // A save replaces the file keeping its mode, or leaves it as it was and no temporary file.
 // Root may write any file, but a registry file without its owner's write permission is
