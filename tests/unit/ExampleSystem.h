@@ -1,6 +1,6 @@
-// The bundled example on the in-memory host, shared by the unit tests that run a whole
-// installation: the package beside Setup.exe, and the IDE registered as its own setup
-// leaves it.
+// The bundled example on the in-memory host, shared by the tests that run a whole
+// installation (unit tests and the installation fuzz target): the package beside
+// Setup.exe, and the IDE registered as its own setup leaves it.
 #pragma once
 
 #include <algorithm>
@@ -10,7 +10,6 @@
 #include <string>
 
 #include "../Scratch.h"
-#include "../contract/HostContract.h"
 #include "platform/MemoryHost.h"
 
 namespace Ferrowind::Example {

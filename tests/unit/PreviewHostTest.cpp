@@ -7,6 +7,7 @@
 #include <functional>
 #include <set>
 
+#include "../contract/HostContract.h"
 #include "Base/Text.h"
 #include "Check/PreviewHost.h"
 #include "Check/PreviewReport.h"
