@@ -41,7 +41,6 @@ struct TCase {
 struct TOutcome {
   bool Link = false, Index = false;
   std::string Config, Contents;
-  std::size_t Calls = 0;
 };
 
 void Prepare(TMemoryHost& host, const TCase& c) {
@@ -51,21 +50,13 @@ void Prepare(TMemoryHost& host, const TCase& c) {
   if (c.ContentsHeld) host.HoldOpen(Cnt);
 }
 
-void RequireClean(const TMemoryHost& host) {
+TOutcome Edit(TMemoryHost& host, TComponentInstall& target, const TCase& c) {
+  const bool link = target.AddHelpLink(Cfg, c.Help), index = target.AddHelpIndex(Cnt, c.Help, c.Title);
   Require(host.OpenHandles() == 0, "no handle left open");
   for (const std::string& path : host.AllPaths()) {
     Require(path.find(".fw-new") == std::string::npos, "no temporary file left");
   }
-}
-
-TOutcome Edit(TMemoryHost& host, TComponentInstall& target, const TCase& c) {
-  TOutcome outcome;
-  outcome.Link = target.AddHelpLink(Cfg, c.Help);
-  outcome.Index = target.AddHelpIndex(Cnt, c.Help, c.Title);
-  outcome.Config = host.FileData(Cfg).value_or("<gone>");
-  outcome.Contents = host.FileData(Cnt).value_or("<gone>");
-  RequireClean(host);
-  return outcome;
+  return {link, index, host.FileData(Cfg).value_or("<gone>"), host.FileData(Cnt).value_or("<gone>")};
 }
 
 bool HasNul(const std::string& s) { return s.find('\0') != std::string::npos; }
@@ -89,8 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Prepare(host, c);
   TComponentInstall target(host, "Delphi", 3);
   const std::size_t setupCalls = host.CallCount();
-  TOutcome first = Edit(host, target, c);
-  first.Calls = host.CallCount() - setupCalls;
+  const TOutcome first = Edit(host, target, c);
+  const std::size_t calls = host.CallCount() - setupCalls;
 
   // What can be neither loaded nor saved is never touched.
   if (HasNul(c.Config) || c.ConfigReadOnly)
@@ -126,7 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   // Any one call failing: each file is its old or its new text, and the outcome says which.
-  const std::size_t k = 1 + faultPick % first.Calls;
+  const std::size_t k = 1 + faultPick % calls;
   TMemoryHost faulty;
   Prepare(faulty, c);
   TComponentInstall faultyTarget(faulty, "Delphi", 3);
