@@ -81,17 +81,14 @@ TEST_F(HelpRegistration, MissingUnsupportedOrNulFilesGiveFalseAndTouchNothing) {
   EXPECT_EQ(host.StrictViolations(), 0u);
 }
 
-// Failures that must leave the file byte for byte as it was, with no temporary left, for
-// the link and the index, also with a last line longer than the save's write block. Any
-// single failing call, a NUL, a read-only or held file are HelpEditFuzz's properties; short
-// reads and writes and a file of megabytes it cannot reach.
+// Short reads and writes must leave the file byte for byte as it was, with no temporary
+// left, for the link and the index, also with a last line longer than the save's write
+// block. Any single failing call, a NUL, a read-only or held file are HelpEditFuzz's
+// properties; short transfers and a file of megabytes it cannot reach.
 TEST_F(HelpRegistration, FailedLoadsAndSavesLeaveTheFileAsItWas) {
   using TFault = std::function<void(TMemoryHost&)>;
-  const std::pair<const char*, TFault> faults[] = {
-      {"short read", [](auto& h) { h.ShortenReads(true); }},
-      {"short write", [](auto& h) { h.ShortenWrites(true); }},
-      {"write fails", [](auto& h) { h.FailOperation(TOp::FileWrite); }},
-      {"replace fails", [](auto& h) { h.FailOperation(TOp::ReplaceWith); }}};
+  const std::pair<const char*, TFault> faults[] = {{"short read", [](auto& h) { h.ShortenReads(true); }},
+                                                   {"short write", [](auto& h) { h.ShortenWrites(true); }}};
   const std::string longTail(2 * 1024 * 1024, 'x');
   const std::string added = "a\r\n:INDEX A=a\r\n:INDEX T=B\r\n";
   const std::tuple<const char*, std::string, std::string, std::string> edits[] = {
