@@ -1,6 +1,8 @@
 // ferrowind-check --preview on the POSIX programs: it leaves every byte, mode and time of
 // the registry file, the package and the IDE folder as they were, and what it lists is what
 // the installer then does: the same boxes, registry lines, help lines and changed files.
+// The other scenarios are the in-memory preview test's and, with the shipped program, the
+// Wine preview test's.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -151,17 +153,6 @@ TEST_F(PreviewProgram, TheExampleAndASecondRun) {
   const std::string second = PreviewThenInstall();
   EXPECT_NE(second.find("\nRegistry values\n  none\n\nHelp files\n  none\n"), std::string::npos) << second;
   EXPECT_NE(second.find("0 files created, 0 replaced, 0 removed, 4 already the same"), std::string::npos) << second;
-}
-
-TEST_F(PreviewProgram, AReadOnlyHelpFileAMissingCopyFolderAndAMissingIde) {
-  chmod((FRoot + "/Help/Delphi3.cfg").c_str(), 0444);
-  EXPECT_NE(PreviewThenInstall().find("NO Help installed"), std::string::npos);
-  fs::remove_all(FRoot + "/Source");
-  fs::remove(FRoot + "/Lib/WidgetPackOld.dcu");
-  EXPECT_NE(PreviewThenInstall().find("NO files copied"), std::string::npos);
-  fs::rename(FRoot, fs::path(FScratch.Path()) / "elsewhere");  // registered, but its folder is gone
-  EXPECT_NE(PreviewThenInstall().find("NO files copied\n     All Components installed\n     NO Help installed"),
-            std::string::npos);
 }
 
 TEST_F(PreviewProgram, CancelAtTheConfirmation) {
