@@ -115,7 +115,7 @@ TEST_P(Preview, AgreesWithARealRunAndWritesNothing) {
   std::size_t valuesChanged = 0;
   for (const auto& [key, name] : {std::pair{Palette, std::string("Widgets")},
                                   {Palette, std::string("Standard")},
-                                  {Known, Root + "\\Lib\\WidgetPack.dpl"},
+                                  {Known, system.Value(HKLM, Base, "RootDir").value_or("") + "\\Lib\\WidgetPack.dpl"},
                                   {Known, StandardPackage}}) {
     const auto expected = real.Value(HKCU, key, name);
     EXPECT_EQ(QueryThrough(preview, HKCU, key, name), expected ? std::optional(StoredString(*expected)) : std::nullopt)
@@ -139,6 +139,8 @@ INSTANTIATE_TEST_SUITE_P(
                   [](TMemoryHost& host) { host.AddFile(Cfg, *host.FileData(Cfg), AttrArchive | AttrReadOnly); }, 0,
                   "NO Help installed"},
         TScenario{"MissingIde", [](TMemoryHost& host) { host.SetValue(HKLM, Base, "RootDir", ""); }, 0, ""},
+        TScenario{"IdeFolderGone", [](TMemoryHost& host) { host.SetValue(HKLM, Base, "RootDir", "C:\\Gone"); }, 0,
+                  "NO files copied\r\nAll Components installed\r\nNO Help installed"},
         TScenario{"CopyDirTopFolderMissing",
                   [](TMemoryHost& host) { host.AddFile(Package + "\\Files\\Extra\\x.txt", "x"); }, 0,
                   "NO files copied"},
