@@ -22,32 +22,20 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Every entry below folder with its kind, mode, size, time of last change and contents.
-std::string State(const std::string& folder) {
-  std::vector<std::string> lines;
+using TTree = std::map<std::string, std::optional<std::string>>;
+
+// Every file (with its contents) and folder (nullopt) below folder, by path in capitals; or,
+// with details, by path as it is followed by its mode, size and time of last change.
+TTree Tree(const std::string& folder, bool details = false) {
+  TTree tree;
   for (const auto& entry : fs::recursive_directory_iterator(folder)) {
     struct stat info {};
     lstat(entry.path().c_str(), &info);
-    std::ostringstream line;
-    line << fs::relative(entry.path(), folder).string() << " " << std::oct << info.st_mode << std::dec << " "
-         << info.st_size << " " << info.st_mtim.tv_sec << "." << info.st_mtim.tv_nsec;
-    if (S_ISREG(info.st_mode)) line << " " << ReadWhole(entry.path().string());
-    lines.push_back(line.str());
-  }
-  std::sort(lines.begin(), lines.end());
-  std::string state;
-  for (const std::string& line : lines) state += line + "\n";
-  return state;
-}
-
-// Every file (with its contents) and folder (nullopt) below folder, by path in capitals;
-// nothing when the folder is missing.
-std::map<std::string, std::optional<std::string>> Tree(const std::string& folder) {
-  std::map<std::string, std::optional<std::string>> tree;
-  if (!fs::exists(folder)) return tree;
-  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-    const std::string path = Ferrowind::ToUpperAscii(fs::relative(entry.path(), folder).string());
-    tree[path] = entry.is_directory() ? std::nullopt : std::optional(ReadWhole(entry.path().string()));
+    std::string path = fs::relative(entry.path(), folder).string();
+    path = details ? path + " " + std::to_string(info.st_mode) + " " + std::to_string(info.st_size) + " " +
+                         std::to_string(info.st_mtim.tv_sec) + "." + std::to_string(info.st_mtim.tv_nsec)
+                   : Ferrowind::ToUpperAscii(path);
+    tree[path] = S_ISDIR(info.st_mode) ? std::nullopt : std::optional(ReadWhole(entry.path().string()));
   }
   return tree;
 }
@@ -98,10 +86,10 @@ print('\n'.join(sorted(out)))
   // Previews, proves that nothing changed, installs, and compares what the installer did
   // (in the same terms as Predicted) with what the preview said. Returns the preview's text.
   std::string PreviewThenInstall() {
-    const std::string before = State(FScratch.Path());
+    const TTree before = Tree(FScratch.Path(), true);
     const TProgramResult json = Preview({"--preview", "--json"});
     const TProgramResult text = Preview({"--preview", "Setup.cfg"});
-    EXPECT_EQ(State(FScratch.Path()), before) << "the preview changed something";
+    EXPECT_EQ(Tree(FScratch.Path(), true), before) << "the preview changed something";
     EXPECT_EQ(text.ExitCode, json.ExitCode);
 
     const std::string registry = ReadWhole(FRegistry);
