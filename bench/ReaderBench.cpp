@@ -33,6 +33,7 @@ void ReadDirectives(benchmark::State& state) {
   const std::size_t lines = static_cast<std::size_t>(state.range(0));
   const std::string& path = ConfigPath(lines);
   std::size_t directives = 0;
+  bool readWhole = false;
   for (auto _ : state) {
     Ferrowind::TConfigReader reader(Ferrowind::SystemHost());
     if (!reader.Open(path)) {
@@ -42,9 +43,9 @@ void ReadDirectives(benchmark::State& state) {
     directives = 0;
     while (reader.ReadDirective().Kind != Ferrowind::dkEnd) ++directives;
     benchmark::DoNotOptimize(directives);
+    readWhole = reader.TextEnd() == std::filesystem::file_size(path);
   }
-  // The last line is never acted on.
-  if (directives + 1 != lines) state.SkipWithError("the reader did not see every line");
+  if (!readWhole) state.SkipWithError("the reader stopped before the end of the text");
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * lines));
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * std::filesystem::file_size(path)));
 }
