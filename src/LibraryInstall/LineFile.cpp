@@ -37,10 +37,11 @@ bool WriteAll(THost& host, THandle file, std::string_view data) {
 // Whether line lies in text with CR LF after it there, so that it can go out together
 // with its line break, in one piece with its neighbours.
 bool FollowedByCrLf(std::string_view text, std::string_view line) {
-  const std::less_equal<const char*> notAfter;
+  const std::less_equal<const char*> notAfter;  // a total order, also for an owned line
   const char* end = line.data() + line.size();
-  return notAfter(text.data(), line.data()) && notAfter(end + 2, text.data() + text.size()) && end[0] == CR &&
-         end[1] == LF;
+  const char* textEnd = text.data() + text.size();
+  if (!notAfter(text.data(), line.data()) || !notAfter(end, textEnd)) return false;
+  return textEnd - end >= 2 && end[0] == CR && end[1] == LF;
 }
 
 bool WriteLines(THost& host, THandle file, const TLineList& lines) {
