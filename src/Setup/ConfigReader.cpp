@@ -92,28 +92,38 @@ bool TConfigReader::Refill() {
   return FPos < FEnd;
 }
 
+// Most lines lie whole in the buffer with at least two bytes after them, so that they are
+// not the last line, even after an LF: they are viewed there.
+bool TConfigReader::ReadWholeLine(std::string_view* line) {
+  if (FExhausted || FPos >= FEnd) return false;
+  const char* start = FData + FPos;
+  const char* end = FData + FEnd;
+  const char* cr = static_cast<const char*>(std::memchr(start, CR, static_cast<std::size_t>(end - start)));
+  if (cr == nullptr || end - cr <= 2) return false;
+  *line = std::string_view(start, static_cast<std::size_t>(cr - start));
+  FPos = static_cast<std::size_t>(cr + 1 - FData) + (cr[1] == LF ? 1 : 0);
+  return true;
+}
+
 TDirectiveView TConfigReader::ReadDirective() {
-  TReadLine line;
-  while (ReadLine(&line) && !line.Last) {
+  for (;;) {
+    std::string_view text;
+    while (ReadWholeLine(&text)) {
+      const TDirectiveView directive = Classify(text);
+      if (directive.Kind != dkNone) return directive;
+    }
+    TReadLine line;
+    if (!ReadLineNearEnd(&line) || line.Last) return {};
     const TDirectiveView directive = Classify(line.Text);
     if (directive.Kind != dkNone) return directive;
   }
-  return {};
 }
 
 bool TConfigReader::ReadLine(TReadLine* read) {
-  // Most lines lie whole in the buffer, with at least two bytes after them (so not the
-  // last line, even after an LF), and are viewed there.
-  if (!FExhausted && FPos < FEnd) {
-    const char* start = FData + FPos;
-    const char* cr = static_cast<const char*>(std::memchr(start, CR, FEnd - FPos));
-    if (cr != nullptr && FData + FEnd - cr > 2) {
-      FPos = static_cast<std::size_t>(cr + 1 - FData) + (cr[1] == LF ? 1 : 0);
-      *read = {std::string_view(start, static_cast<std::size_t>(cr - start)), true, false};
-      return true;
-    }
-  }
-  return ReadLineNearEnd(read);
+  std::string_view text;
+  if (!ReadWholeLine(&text)) return ReadLineNearEnd(read);
+  *read = {text, true, false};
+  return true;
 }
 
 bool TConfigReader::ReadLineNearEnd(TReadLine* read) {

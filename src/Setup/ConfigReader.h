@@ -83,6 +83,9 @@ class TConfigReader {
   // exhausted, which ends the life of views into it.
   bool Fill() { return FPos < FEnd || Refill(); }
   bool Refill();
+  // The next line when it lies whole in the buffer with text after it; false otherwise,
+  // with nothing read.
+  bool ReadWholeLine(std::string_view* line);
   // ReadLine for a line that ends within two bytes of the buffer's end, or past it.
   bool ReadLineNearEnd(TReadLine* read);
 
