@@ -128,47 +128,25 @@ bool TConfigReader::ReadLine(TReadLine* read) {
 
 bool TConfigReader::ReadLineNearEnd(TReadLine* read) {
   if (FExhausted || FData == nullptr) return false;
-  std::string_view line;
+  // The line is gathered in FLine, across refills: the looks past it below may refill the
+  // buffer under a view.
+  FLine.clear();
   bool lineEnded = false;
-  if (Fill()) {
+  while (!lineEnded && Fill()) {
     const char* start = FData + FPos;
-    if (const void* cr = std::memchr(start, CR, FEnd - FPos)) {
-      line = std::string_view(start, static_cast<std::size_t>(static_cast<const char*>(cr) - start));
-      FPos += line.size() + 1;
-      lineEnded = true;
-    }
-  }
-  if (!lineEnded) {
-    // The line runs past the buffer: gather it in FLine across refills.
-    FLine.clear();
-    while (Fill()) {
-      const char* start = FData + FPos;
-      const void* cr = std::memchr(start, CR, FEnd - FPos);
-      const std::size_t length = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - start) : FEnd - FPos;
-      FLine.append(start, length);
-      FPos += length;
-      if (cr) {
-        ++FPos;
-        lineEnded = true;
-        break;
-      }
-    }
-    line = FLine;
-  } else {
-    // Near the buffer's end, the look past the line break below may refill the buffer
-    // under the view.
-    FLine.assign(line);
-    line = FLine;
+    const void* cr = std::memchr(start, CR, FEnd - FPos);
+    const std::size_t length = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - start) : FEnd - FPos;
+    FLine.append(start, length);
+    FPos += length + (cr ? 1 : 0);
+    lineEnded = cr != nullptr;
   }
   if (lineEnded && Fill() && FData[FPos] == LF) ++FPos;
-  if (!lineEnded && line.empty()) {
+  if (!lineEnded && FLine.empty()) {
     FExhausted = true;
     return false;
   }
   // The last line read is never acted on.
-  read->Text = line;
-  read->EndedByCR = lineEnded;
-  read->Last = !lineEnded || !Fill();
+  *read = {FLine, lineEnded, !lineEnded || !Fill()};
   FExhausted = read->Last;
   return true;
 }
