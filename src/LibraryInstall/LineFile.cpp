@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <functional>
 
 #include "Base/Text.h"
 
@@ -11,8 +10,8 @@ namespace Ferrowind {
 namespace {
 constexpr char CR = 13;
 constexpr char LF = 10;
-// The save gathers small pieces in a buffer of this size, not in one joined copy, so that
-// an edit holds the file little more than once.
+// The save writes the lines through a buffer of this size, not as one joined copy, so
+// that an edit holds the file little more than once.
 constexpr std::size_t WriteBlockSize = 256 * 1024;
 
 // Closes a file handle on every way out.
@@ -34,49 +33,24 @@ bool WriteAll(THost& host, THandle file, std::string_view data) {
   return data.empty() || (host.FileWrite(file, data.data(), data.size(), &written) && written == data.size());
 }
 
-// Whether line lies in text with CR LF after it there, so that it can go out together
-// with its line break, in one piece with its neighbours.
-bool FollowedByCrLf(std::string_view text, std::string_view line) {
-  const std::less_equal<const char*> notAfter;  // a total order, also for an owned line
-  const char* end = line.data() + line.size();
-  const char* textEnd = text.data() + text.size();
-  if (!notAfter(text.data(), line.data()) || !notAfter(end, textEnd)) return false;
-  return textEnd - end >= 2 && end[0] == CR && end[1] == LF;
-}
-
 bool WriteLines(THost& host, THandle file, const TLineList& lines) {
   std::string block;
   block.reserve(WriteBlockSize);
-  // Small pieces are gathered in the block; a larger one goes out from where it is, in
-  // writes of the block's size (one write of many megabytes is slower here).
-  const auto put = [&](std::string_view piece) {
-    if (block.size() + piece.size() > WriteBlockSize) {
+  for (std::size_t i = 0; i < lines.Count(); ++i) {
+    const std::string_view line = lines.Line(i);
+    if (block.size() + line.size() + 2 > WriteBlockSize) {
       if (!WriteAll(host, file, block)) return false;
       block.clear();
     }
-    for (; piece.size() >= WriteBlockSize; piece.remove_prefix(WriteBlockSize)) {
-      if (!WriteAll(host, file, piece.substr(0, WriteBlockSize))) return false;
-    }
-    block += piece;
-    return true;
-  };
-  // Unchanged lines of the loaded text are written from it, with their CR LF, a run at a time.
-  std::string_view run;
-  for (std::size_t i = 0; i < lines.Count(); ++i) {
-    const std::string_view line = lines.Line(i);
-    if (FollowedByCrLf(lines.Text(), line)) {
-      if (!run.empty() && run.data() + run.size() == line.data()) {
-        run = std::string_view(run.data(), run.size() + line.size() + 2);
-        continue;
-      }
-      if (!put(run)) return false;
-      run = std::string_view(line.data(), line.size() + 2);
+    if (line.size() + 2 > WriteBlockSize) {
+      if (!WriteAll(host, file, line)) return false;
+      block += "\r\n";
       continue;
     }
-    if (!put(run) || !put(line) || !put("\r\n")) return false;
-    run = {};
+    block += line;
+    block += "\r\n";
   }
-  return put(run) && WriteAll(host, file, block) && host.FileFlush(file);
+  return WriteAll(host, file, block) && host.FileFlush(file);
 }
 }  // namespace
 
@@ -90,8 +64,7 @@ void TLineList::SetText(std::unique_ptr<char[]> text, std::size_t size) {
   FLines.clear();
   FOwned.clear();
   FText = std::move(text);
-  FSize = size;
-  const std::string_view all = Text();
+  const std::string_view all(FText.get(), size);
   // The next CR and the next LF are each searched for with the library's fast search, and
   // searched again only once passed.
   std::size_t nextCr = all.find(CR);

@@ -36,8 +36,6 @@ class TLineList {
   // Replaces the list by the lines of text: a copy of it, or the size bytes at text.
   void SetText(std::string_view text);
   void SetText(std::unique_ptr<char[]> text, std::size_t size);
-  // The text the lines were split from.
-  std::string_view Text() const { return {FText.get(), FSize}; }
 
   std::size_t Count() const { return FLines.size(); }
   std::string_view Line(std::size_t i) const { return FLines[i]; }
@@ -49,7 +47,6 @@ class TLineList {
 
  private:
   std::unique_ptr<char[]> FText;  // not a string: a load fills it without zeroing it first
-  std::size_t FSize = 0;
   std::vector<std::string_view> FLines;
   std::deque<std::string> FOwned;  // deque: growing it never moves what the views see
 };
