@@ -9,12 +9,14 @@
 
 namespace Ferrowind {
 
-// Removes every byte of code 32 or less from both ends (so NUL, tab, CR and LF too).
+// A blank is any byte of code 32 or less (so NUL, tab, CR and LF too).
+constexpr bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
+// Removes every blank from both ends.
 std::string StripBlanks(std::string_view s);
 // The same, as a view into s: for the hot paths that must not copy.
 inline std::string_view StrippedView(std::string_view s) {
-  while (!s.empty() && static_cast<unsigned char>(s.front()) <= 32) s.remove_prefix(1);
-  while (!s.empty() && static_cast<unsigned char>(s.back()) <= 32) s.remove_suffix(1);
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
   return s;
 }
 

@@ -21,7 +21,6 @@ std::string_view ValueAfter(std::string_view line, std::size_t equals) {
   return equals < line.size() ? StrippedView(line.substr(equals + 1, MaxValueLength)) : std::string_view();
 }
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
 bool IsLetter(char c) { return FoldAscii(c) >= 'A' && FoldAscii(c) <= 'Z'; }
 
 // The keyword is the text before the first "=", stripped, or the whole line when there is

@@ -39,12 +39,12 @@ std::vector<TLine> SplitLines(const std::string& text) {
   return lines;
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsSpaceOrTab(char c) { return c == ' ' || c == '\t'; }
 
 std::string TrimBlanks(const std::string& s) {
   std::size_t begin = 0, end = s.size();
-  while (begin < end && IsBlank(s[begin])) ++begin;
-  while (end > begin && IsBlank(s[end - 1])) --end;
+  while (begin < end && IsSpaceOrTab(s[begin])) ++begin;
+  while (end > begin && IsSpaceOrTab(s[end - 1])) --end;
   return s.substr(begin, end - begin);
 }
 
@@ -93,10 +93,10 @@ bool SplitValueLine(const std::string& s, std::string* name, std::string* rest) 
   } else if (!ReadQuoted(s, &pos, name)) {
     return false;
   }
-  while (pos < s.size() && IsBlank(s[pos])) ++pos;
+  while (pos < s.size() && IsSpaceOrTab(s[pos])) ++pos;
   if (pos == s.size() || s[pos] != '=') return false;
   ++pos;
-  while (pos < s.size() && IsBlank(s[pos])) ++pos;
+  while (pos < s.size() && IsSpaceOrTab(s[pos])) ++pos;
   *rest = s.substr(pos);
   return true;
 }
@@ -280,7 +280,7 @@ bool TRegistryFile::SetString(TRootKey root, const std::string& path, const std:
     // line between never continues one.
     std::size_t contentEnd = after;
     while (contentEnd > 0 &&
-           (text[contentEnd - 1] == '\n' || text[contentEnd - 1] == '\r' || IsBlank(text[contentEnd - 1]))) {
+           (text[contentEnd - 1] == '\n' || text[contentEnd - 1] == '\r' || IsSpaceOrTab(text[contentEnd - 1]))) {
       --contentEnd;
     }
     const std::string gap = contentEnd > 0 && text[contentEnd - 1] == '\\' ? LineEnd() : std::string();
