@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
     return result.ExitCode;
   }
   std::string bytes;
-  if (!Ferrowind::ReadWholeFile(host, path, &bytes)) {
+  if (!Ferrowind::ReadWholeFile(host, path, &bytes, Ferrowind::MaxCheckedFile)) {
     if (json) {
       Write(stdout, Ferrowind::JsonUnreadable(path));
     } else {

@@ -42,7 +42,8 @@ std::vector<TDiffLine> DiffScript(const std::string& before, const std::string& 
   std::vector<TDiffLine> script;
   for (std::size_t i = 0; i < head; ++i) script.push_back({' ', a[i]});
   constexpr std::size_t MaxCells = 4'000'000;
-  if (n * m > MaxCells) {
+  // Divided, not multiplied: in a 32-bit build n * m wraps for two middles of 65,536 lines.
+  if (m != 0 && n > MaxCells / m) {
     for (std::size_t i = 0; i < n; ++i) script.push_back({'-', a[head + i]});
     for (std::size_t j = 0; j < m; ++j) script.push_back({'+', b[head + j]});
   } else {

@@ -110,6 +110,14 @@ std::uint32_t TMemoryHost::AttributesOf(const std::string& path) const {
   return node == FFiles.end() ? 0 : node->second.Attributes;
 }
 
+std::vector<TMemoryHost::TValue> TMemoryHost::AllValues() const {
+  std::vector<TValue> values;
+  for (const auto& [name, key] : FKeys) {
+    for (const auto& [folded, value] : key.Values) values.push_back({name, value.first, value.second});
+  }
+  return values;
+}
+
 std::vector<std::string> TMemoryHost::AllPaths() const {
   std::vector<std::string> paths;
   for (const auto& [folded, node] : FFiles) paths.push_back(node.Name);

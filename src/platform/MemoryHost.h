@@ -51,6 +51,11 @@ class TMemoryHost : public THost {
   void SetValue(TRootKey root, const std::string& path, const std::string& name, const std::string& data);
   std::optional<std::string> Value(TRootKey root, const std::string& path, const std::string& name) const;
   std::size_t ValueCount(TRootKey root, const std::string& path) const;
+  struct TValue {
+    std::string Key;  // "HKLM\path" or "HKCU\path", folded
+    std::string Name, Data;
+  };
+  std::vector<TValue> AllValues() const;
 
   // --- File tree set-up and inspection. AddFile and AddFolder create missing parents.
   void AddFolder(const std::string& path, std::uint32_t attributes = AttrDirectory);

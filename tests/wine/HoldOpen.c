@@ -1,7 +1,7 @@
 /* HoldOpen FILE: a stand-in for another program that keeps FILE open and shares it with
    nobody (the Windows share mode 0), as the IDE or an editor may do. It prints "held" once
    the file is open and keeps it until its standard input ends or reads "stop". Exits 1
-   when the file cannot be opened. Built for 32-bit Windows, so it runs in every prefix. */
+   when the file cannot be opened. Built for each architecture: a configuration runs its own. */
 #include <fcntl.h>
 #include <io.h>
 #include <share.h>

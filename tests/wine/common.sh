@@ -64,16 +64,25 @@ UseConfig() {
   fi
 }
 
-FindTools() {
-  if [ -z "$Wine" ] || [ ! -x "$Wine" ]; then
-    case "$Config" in
-      x86-win32) Skip "the 32-bit Wine loader is missing (dpkg --add-architecture i386; package wine32:i386)" ;;
-      *) Skip "wine64 is not installed (Debian package wine64)" ;;
-    esac
+# RequireX86: an x86 configuration runs only where 32-bit programs start (probe-x86.sh,
+# whose answer scripts/test passes down in FERROWIND_X86_PROBE so that a run probes once).
+# Otherwise the test is skipped with the probe's reason, or fails under FERROWIND_REQUIRE_X86=1.
+RequireX86() {
+  [[ "$Config" == x86-* ]] || return 0
+  local probe=${FERROWIND_X86_PROBE:-}
+  [ -n "$probe" ] || probe=$(bash "$(dirname "${BASH_SOURCE[0]}")/probe-x86.sh")
+  [ "$probe" = runs ] && return 0
+  if [ "${FERROWIND_REQUIRE_X86:-0}" = 1 ]; then
+    echo "FAILED: $Config needs 32-bit programs (FERROWIND_REQUIRE_X86=1): $probe" >&2
+    exit 1
   fi
-  # wine64 hands a 32-bit program to the 32-bit loader beside it.
-  if [ "$Config" = x86-win64 ] && [ ! -x "$(dirname "$Wine")/wine" ]; then
-    Skip "a 32-bit program in a 64-bit prefix needs the 32-bit loader (package wine32:i386)"
+  Skip "$Config: $probe"
+}
+
+FindTools() {
+  RequireX86
+  if [ -z "$Wine" ] || [ ! -x "$Wine" ]; then
+    Skip "wine64 is not installed (Debian package wine64)"
   fi
   [ -n "$WineServer" ] || Skip "wineserver is not installed (Debian package wine64)"
   command -v xvfb-run >/dev/null && command -v Xvfb >/dev/null ||
@@ -194,14 +203,16 @@ Snapshot() {
 
 # Runs Setup.exe in folder (the package folder, also the working folder) and answers the
 # boxes in order: each answer is ok (Return) or cancel (Escape); boxes beyond the answers
-# get ok. Afterwards Boxes holds each box's text as Wine's trace writes it (CR LF as \r\n),
+# get ok. RunLogs, when set, is the folder for the trace and the answers' log instead of
+# the package folder. Afterwards Boxes holds each box's text as Wine's trace writes it (CR LF as \r\n),
 # one per element, and SetupExit the program's exit code.
 RunSetup() {
   local folder=$1
   shift
   local answers=("$@")
-  local trace=$folder/.trace.log
-  rm -f "$folder/.answers.log"
+  local logs=${RunLogs:-$folder}  # where the trace and the answers go
+  local trace=$logs/.trace.log
+  rm -f "$logs/.answers.log"
   Boxes=()
   SetupExit=
   (cd "$folder" && WINEDEBUG=-all,trace+msgbox exec "$Wine" Setup.exe >/dev/null 2>"$trace") &
@@ -238,7 +249,7 @@ RunSetup() {
     local tries=0
     while xdotool search --onlyvisible --name "^$Caption\$" 2>/dev/null | grep -qx "$window"; do
       if [ $((tries % 20)) -eq 0 ]; then
-        echo "$(date +%T.%N) box $((answered + 1)) window $window: $key" >>"$folder/.answers.log"
+        echo "$(date +%T.%N) box $((answered + 1)) window $window: $key" >>"$logs/.answers.log"
         xdotool windowfocus --sync "$window" key "$key" 2>/dev/null || true
       fi
       tries=$((tries + 1))

@@ -1,5 +1,6 @@
 #!/bin/bash
-# One end-to-end scenario of the real Setup.exe under Wine: scenarios.sh <config> <name>.
+# What only Windows shows, end to end with the real Setup.exe under Wine: scenarios.sh
+# <config> <name>. Every other scenario is data in tests/scenarios, run by scenario.sh.
 # Each lays out an IDE folder and a package folder under C:\fw\<name>, sets the registry,
 # runs Setup.exe answering its boxes through the X server, and checks what it changed.
 . "$(dirname "$0")/common.sh"
@@ -111,104 +112,6 @@ ExpectFullInstallation() {
   [ -z "$left" ] || Fail "temporary files left: $left"
 }
 
-ScenarioFull() {
-  FullLayout
-  ScreenshotBox=0
-  ScreenshotFile=$ConfigWork/confirmation.png
-  RunSetup "$Pkg" ok ok ok
-  ExpectFullInstallation
-  if command -v import >/dev/null; then
-    [ -s "$ScreenshotFile" ] || Fail "no screenshot of the confirmation box"
-    echo "screenshot of the confirmation box: $ScreenshotFile"
-  fi
-}
-
-ScenarioSecondRun() {
-  FullLayout
-  RunSetup "$Pkg" ok ok ok
-  ExpectFullInstallation
-  Snapshot "$Ide" >"$Work/files.before"
-  ExportUserKeys "$Work/user.before"
-  sleep 1
-  RunSetup "$Pkg" ok ok ok
-  ExpectBoxes "$Confirmation" 'Restart Delphi to see the Widgets page.' "${Summary}Help installed"
-  Snapshot "$Ide" >"$Work/files.after"
-  ExportUserKeys "$Work/user.after"
-  diff "$Work/files.before" "$Work/files.after" >&2 || Fail "the second run changed files"
-  diff "$Work/user.before" "$Work/user.after" >&2 || Fail "the second run changed the registry"
-}
-
-# Everything that would change something comes after the question; Cancel stops it all.
-ScenarioCancel() {
-  FullLayout
-  WriteCrLf "$Pkg/Setup.cfg" 'PACKAGE=Widget Pack' 'MESSAGE=Read this first' 'LANGUAGE=Delphi 9' \
-    'PACKAGEFILE=WidgetPack.dpl' 'COMPONENT=TWidget Widgets' 'HELPFILE=Widgets.hlp' \
-    'COPYDIR=Files' 'DELETE=Lib\WidgetPackOld.dcu' 'MESSAGE=Never shown' ''
-  Snapshot "$Ide" >"$Work/files.before"
-  ExportUserKeys "$Work/user.before"
-  RunSetup "$Pkg" ok cancel
-  ExpectBoxes 'Read this first' "$Confirmation"
-  Snapshot "$Ide" >"$Work/files.after"
-  ExportUserKeys "$Work/user.after"
-  diff "$Work/files.before" "$Work/files.after" >&2 || Fail "Cancel changed files"
-  diff "$Work/user.before" "$Work/user.after" >&2 || Fail "Cancel changed the registry"
-}
-
-ScenarioIdeNotFound() {
-  NoInstallation=1 IdeRegistry
-  ResetRegistry "$Work/registry.reg"
-  IdeFolder
-  PackageFiles
-  FullConfiguration
-  Snapshot "$Ide" >"$Work/files.before"
-  ExportUserKeys "$Work/user.before"
-  RunSetup "$Pkg" ok ok
-  ExpectBoxes "$Confirmation" 'Delphi 9 not found.'
-  Snapshot "$Ide" >"$Work/files.after"
-  ExportUserKeys "$Work/user.after"
-  diff "$Work/files.before" "$Work/files.after" >&2 || Fail "files changed"
-  diff "$Work/user.before" "$Work/user.after" >&2 || Fail "the registry changed"
-}
-
-ScenarioNoConfiguration() {
-  FullLayout
-  rm "$Pkg/Setup.cfg"
-  ExportUserKeys "$Work/user.before"
-  RunSetup "$Pkg" ok
-  ExpectBoxes 'Configuration file not found'
-  ExportUserKeys "$Work/user.after"
-  diff "$Work/user.before" "$Work/user.after" >&2 || Fail "the registry changed"
-}
-
-# Messages before any IDE, an empty one, a keyword in lower case; the last line of the
-# file is never acted on; without LANGUAGE the summary says the file is wrong.
-ScenarioMessage() {
-  ResetRegistry
-  WriteCrLf "$Pkg/Setup.cfg" 'MESSAGE=Before any IDE' 'MESSAGE=' '  message = Keywords ignore case ' \
-    'MESSAGE=The last line is never shown'
-  RunSetup "$Pkg" ok ok ok ok
-  ExpectBoxes 'Before any IDE' '' 'Keywords ignore case' \
-    ' Incorrect configuration file\r\n\r\nAll files copied\r\nNO Components installed\r\nNO Help installed'
-}
-
-# Page lists longer than 257 bytes are read whole and extended, never replaced.
-ScenarioLongPalette() {
-  local widgets="" big="" i
-  for ((i = 1; i <= 60; i++)); do widgets+=$(printf 'TWidget%03d;' "$i"); done
-  for ((i = 1; i <= 40; i++)); do big+=$(printf '%sTBigComponent%02d' "${big:+;}" "$i"); done
-  IdeRegistry "\"Long Widgets\"=\"$widgets\"" "\"Big\"=\"$big\""
-  ResetRegistry "$Work/registry.reg"
-  IdeFolder
-  WriteCrLf "$Pkg/Setup.cfg" 'PACKAGE=Widget Pack' 'LANGUAGE=Delphi 9' 'PACKAGEFILE=WidgetPack.dpl' \
-    'COMPONENT=TWidgetGrid Long Widgets' 'COMPONENT=TWidget042 Long Widgets' 'COMPONENT=TBigOne Big' ''
-  RunSetup "$Pkg" ok ok
-  ExpectBoxes "$Confirmation" "${Summary}NO Help installed"
-  ExportUserKeys "$Work/user.reg"
-  ExpectRegLine "$Work/user.reg" "\"Long Widgets\"=\"${widgets}TWidgetGrid;\""
-  ExpectRegLine "$Work/user.reg" "\"Big\"=\"${big};TBigOne;\""
-  [ "${#widgets}" -gt 257 ] && [ "${#big}" -gt 257 ] || Fail "the test lists are too short"
-}
-
 # A help configuration file that cannot be rewritten: the Setup.cfg for it, and what must
 # hold afterwards. The file stays byte for byte and no temporary file is left; the
 # contents file still gains its line; the index cache stays because the help was not
@@ -229,26 +132,16 @@ ExpectHelpNotHooked() {
   [ "$listing" = "Delphi9.cfg Delphi9.cnt Delphi9.gid " ] || Fail "Help holds $listing"
 }
 
-ScenarioReadOnlyHelp() {
-  IdeRegistry
-  ResetRegistry "$Work/registry.reg"
-  IdeFolder
-  chmod 444 "$Ide/Help/Delphi9.cfg"
-  HelpOnlyConfiguration
-  RunSetup "$Pkg" ok ok
-  ExpectHelpNotHooked
-  [ "$(stat -c %a "$Ide/Help/Delphi9.cfg")" = 444 ] || Fail "Delphi9.cfg is no longer read-only"
-}
-
 # HoldFile <Windows path>: another program opens the file with no sharing and keeps it
 # open until ReleaseFile.
 HoldFile() {
-  [ -f "${FERROWIND_HOLD_OPEN_EXE:-}" ] ||
-    Skip "no HoldOpen.exe at ${FERROWIND_HOLD_OPEN_EXE:-(unset)}: the MinGW i686 compiler is missing"
+  local arch=${Config%%-*}
+  local holdOpen=${FERROWIND_HOLD_OPEN_DIR:-}/HoldOpen-$arch.exe
+  [ -f "$holdOpen" ] || Skip "no $holdOpen: the MinGW compiler for $arch is missing"
   local control=$Work/hold.control
   rm -f "$control" "$Work/hold.log"
   mkfifo "$control"
-  "$Wine" "$FERROWIND_HOLD_OPEN_EXE" "$1" <"$control" >"$Work/hold.log" 2>&1 &
+  "$Wine" "$holdOpen" "$1" <"$control" >"$Work/hold.log" 2>&1 &
   HoldPid=$!
   exec 7>"$control"
   local i
@@ -278,22 +171,6 @@ ScenarioHeldHelp() {
   RunSetup "$Pkg" ok ok
   ReleaseFile
   ExpectHelpNotHooked
-}
-
-# A user who never started the IDE has no Known Packages key: nothing is registered, and
-# the summary says so.
-ScenarioNoUserKey() {
-  WriteRegistryFile "$Work/registry.reg" 'REGEDIT4' '' \
-    '[HKEY_LOCAL_MACHINE\SOFTWARE\Borland\Delphi\9.0]' "\"RootDir\"=\"$RootReg\"" ''
-  ResetRegistry "$Work/registry.reg"
-  IdeFolder
-  WriteCrLf "$Pkg/Setup.cfg" 'PACKAGE=Widget Pack' 'LANGUAGE=Delphi 9' 'PACKAGEFILE=WidgetPack.dpl' \
-    'COMPONENT=TWidget Widgets' ''
-  RunSetup "$Pkg" ok ok
-  ExpectBoxes "$Confirmation" \
-    'Widget Pack Installation\r\n\r\nAll files copied\r\nNO Components installed\r\nNO Help installed'
-  ExportUserKeys "$Work/user.reg"
-  [ ! -s "$Work/user.reg" ] || Fail "keys were created: $(cat "$Work/user.reg")"
 }
 
 # The machine keys of a 32-bit IDE lie in the 32-bit view (Wow6432Node, seen from 64-bit
@@ -359,15 +236,6 @@ ScenarioLongRoot() {
 }
 
 case "$Name" in
-  full) ScenarioFull ;;
-  second_run) ScenarioSecondRun ;;
-  cancel) ScenarioCancel ;;
-  ide_not_found) ScenarioIdeNotFound ;;
-  no_configuration) ScenarioNoConfiguration ;;
-  message) ScenarioMessage ;;
-  long_palette) ScenarioLongPalette ;;
-  read_only_help) ScenarioReadOnlyHelp ;;
-  no_user_key) ScenarioNoUserKey ;;
   held_help) ScenarioHeldHelp ;;
   registry_view) ScenarioRegistryView ;;
   ansi_paths) ScenarioAnsiPaths ;;

@@ -10,6 +10,7 @@ exe=${2:?usage: win32host.sh CONFIG EXE}
 [ -f "$exe" ] || Skip "no $exe: build the windows-${config%%-*}-tests preset first"
 declare -F UseConfig >/dev/null || Skip "common.sh has no UseConfig for the Wine configurations"
 UseConfig "$config"
+RequireX86
 [ -n "${Wine:-}" ] && [ -x "$Wine" ] || Skip "no Wine loader for $config"
 export WINEDEBUG=${WINEDEBUG:--all}
 
