@@ -104,6 +104,17 @@ OnXServer() {
   fi
 }
 
+# EnterScenario CONFIG ARG...: what a scenario script needs before it starts, given the
+# script's own arguments: the configuration's environment, the tools, the Setup.exe under
+# test and the prefix, on the configuration's X server.
+EnterScenario() {
+  UseConfig "${1:?configuration}"
+  FindTools
+  FindSetup
+  [ -d "$DriveC/windows" ] || { echo "no Wine prefix at $WINEPREFIX: run prefix.sh first" >&2; exit 1; }
+  OnXServer "$@"
+}
+
 # Starts an X server and a wineserver that outlive this script, so that each scenario
 # starts in a moment instead of booting Wine's services again. StopServers ends them.
 StartServers() {

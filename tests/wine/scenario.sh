@@ -4,11 +4,7 @@
 # The scenario's runner lays out its start below C:\fw\s\<name> and compares what Setup.exe
 # showed and changed with what the scenario expects, as it does for every other host.
 . "$(dirname "$0")/common.sh"
-UseConfig "${1:?configuration}"
-FindTools
-FindSetup
-[ -d "$DriveC/windows" ] || { echo "no Wine prefix at $WINEPREFIX: run prefix.sh first" >&2; exit 1; }
-OnXServer "$@"
+EnterScenario "$@"
 
 file=${2:?scenario file}
 runner=$(dirname "$0")/../scenarios/scenario.py

@@ -4,11 +4,7 @@
 # Each lays out an IDE folder and a package folder under C:\fw\<name>, sets the registry,
 # runs Setup.exe answering its boxes through the X server, and checks what it changed.
 . "$(dirname "$0")/common.sh"
-UseConfig "${1:?configuration}"
-FindTools
-FindSetup
-[ -d "$DriveC/windows" ] || { echo "no Wine prefix at $WINEPREFIX: run prefix.sh first" >&2; exit 1; }
-OnXServer "$@"
+EnterScenario "$@"
 
 Name=${2:?scenario name}
 Work=$ConfigWork/$Name
