@@ -1,6 +1,7 @@
 // The in-memory runner of a scenario: ferrowind-memory-run DIR RUNS ANSWER...
 // Loads DIR/ide as C:\IDE, DIR/pkg as C:\PKG (Setup.exe among it) and DIR/registry.tsv
-// (root and key, then name and data in hex) into a TMemoryHost, runs the installation there
+// (root and key, then name and data in hex) into a TMemoryHost, with the files named in
+// DIR/held.txt held open by another program, runs the installation there
 // RUNS times, answering each run's boxes in order (ok or cancel), prints each box of the last
 // run as a JSON line and writes what the host holds before the last run to DIR/before and
 // after it to DIR/after, in the same form. Exit 1 when DIR cannot be read.
@@ -106,6 +107,8 @@ int main(int argc, char** argv) {
     const TRootKey root = key.compare(0, 5, "HKLM\\") == 0 ? TRootKey::LocalMachine : TRootKey::CurrentUser;
     host.SetValue(root, key.substr(5), Unhex(name), Unhex(data));
   }
+  std::ifstream held(dir / "held.txt");
+  for (std::string path; std::getline(held, path);) host.HoldOpen(path);
   std::vector<bool> answers;
   for (int i = 3; i < argc; ++i) answers.push_back(std::string(argv[i]) != "cancel");
   const int runs = std::atoi(argv[2]);

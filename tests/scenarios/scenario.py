@@ -7,6 +7,10 @@ outcome it expects. A scenario file holds:
     readonly <ide>\\Help\\Delphi3.cfg  changes to the start: a file made read-only,
     remove <ide>\\Help                 a file or folder removed,
     value HKLM\\...\\3.0 "RootDir" "x"  a value set (or removed, with no data)
+    held <ide>\\Help\\Delphi3.cfg      a file another program holds open, sharing nothing
+    wine-root <ide> C:\\Tools\\Delphi 3  where the folder lies under Wine (default C:\\fw\\s\\<name>\\ide)
+    wine-value64 KEY "name" "data"     a value in the 64-bit registry view only, which 64-bit
+                                       Windows has beside the 32-bit one the IDEs use
     skip wine: why                     a host that cannot show it, and why
     runs 2                             runs the installer twice: the outcome is the last run's
     -- <pkg>\\Setup.cfg --             a file's lines, each ended with CR LF; "(raw)" after
@@ -25,11 +29,14 @@ Commands (run by CTest, see CMakeLists.txt):
     scenario.py run HOST FILE [--work DIR] [--program EXE]
         HOST: memory (EXE: the in-memory runner), posix (EXE: ferrowind-setup),
         preview (EXE: ferrowind-check)
-    scenario.py layout FILE DIR IDEROOT PKGROOT   (for the Wine runner: the start in DIR,
-        with registry.reg in code page 1252; prints the number of runs, the confirmation
-        to cancel in a preview (0: none) and the answers, one per box)
-    scenario.py compare FILE DIR IDEROOT PKGROOT  (after the Wine run: DIR holds ide, pkg,
-        boxes.txt, after.reg, and before, before.reg as they were before the last run, and
+    scenario.py layout FILE DRIVEC   (for the Wine runner: the start on drive C:, with
+        registry.reg in code page 1252 in the scenario's folder C:\\fw\\s\\<name>; prints
+        the number of runs, the confirmation to cancel in a preview (0: none) and the
+        answers, one per box; on lines of their own the IDE and package folders as Windows
+        names them, the scenario's folder, the IDE and package folders on this side; then
+        the held files, tab-separated)
+    scenario.py compare FILE DRIVEC  (after the Wine run: the scenario's folder holds
+        boxes.txt, after.reg, before and before.reg as they were before the last run, and
         preview.json, the preview of that run)
 """
 import json
@@ -41,6 +48,7 @@ import subprocess
 import sys
 import tempfile
 import difflib
+import fcntl
 
 Top = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 SkipCode = 77
@@ -93,7 +101,8 @@ class Scenario:
     def __init__(self, path):
         self.Path = path
         self.Name = os.path.splitext(os.path.basename(path))[0]
-        self.Changes, self.Files, self.Skips, self.Runs = [], {}, {}, 1
+        self.Changes, self.Files, self.Skips, self.Runs, self.Held = [], {}, {}, 1, []
+        self.WineRoots = {label: "C:\\fw\\s\\%s\\%s" % (self.Name, label[1:-1]) for label in ("<ide>", "<pkg>")}
         self.Boxes, self.Values, self.Help, self.FileChanges = [], {}, {}, {}
         section, expecting = None, False
         with open(path, encoding="utf-8") as f:
@@ -124,7 +133,12 @@ class Scenario:
                     self.Skips[host.strip()] = why.strip()
                 elif word == "runs":
                     self.Runs = int(rest)
-                elif word in ("start", "readonly", "remove", "value"):
+                elif word == "held":
+                    self.Held.append(rest)
+                elif word == "wine-root":
+                    label, _, root = rest.partition(" ")
+                    self.WineRoots[label] = root
+                elif word in ("start", "readonly", "remove", "value", "wine-value64"):
                     self.Changes.append((word, rest, where))
                 else:
                     raise SystemExit(where + ": unknown line " + line)
@@ -207,9 +221,10 @@ def RegEscape(data):
     return data.replace(b"\\", b"\\\\").replace(b'"', b'\\"')
 
 
-def StartState(scenario, ideRoot, pkgRoot, program):
-    """The scenario's start: files as {shown path: bytes or None} and values."""
-    files, values = {}, {}
+def StartState(scenario, ideRoot, pkgRoot, program, view64=False):
+    """The scenario's start: files as {shown path: bytes or None} and values (with view64,
+    the values of the 64-bit view only)."""
+    files, values, values64 = {}, {}, {}
     for word, rest, where in scenario.Changes:
         if word == "start":
             if rest != "example":
@@ -225,15 +240,16 @@ def StartState(scenario, ideRoot, pkgRoot, program):
         elif word == "remove":
             for key in [k for k in files if k == Fold(rest) or k.startswith(Fold(rest) + b"\\")]:
                 del files[key]
-        elif word == "value":
+        elif word in ("value", "wine-value64"):
+            target = values64 if word == "wine-value64" else values
             m = re.fullmatch(r"(\S+(?: [^\"]\S*)*) " + Quoted + "(?: " + Quoted + ")?", rest)
             if not m:
                 raise SystemExit(where + ": value KEY \"name\" [\"data\"]")
             key, name = m.group(1), Unescape(m.group(2))
             if m.group(3) is None:
-                values.pop((Fold(key), Fold(name)), None)
+                target.pop((Fold(key), Fold(name)), None)
             else:
-                values[(Fold(key), Fold(name))] = (key, name, Unescape(m.group(3)))
+                target[(Fold(key), Fold(name))] = (key, name, Unescape(m.group(3)))
     for name in scenario.Files:
         parts = Fold(name).split(b"\\")
         for i in range(2, len(parts)):
@@ -243,12 +259,19 @@ def StartState(scenario, ideRoot, pkgRoot, program):
     # The registry names the IDE folder as the host spells it.
     roots = {"@ROOT@": ideRoot.encode("utf-8"), "<ide>": ideRoot.encode("utf-8")}
     placed = {}
-    for (fk, fn), (key, name, data) in values.items():
+    for (fk, fn), (key, name, data) in (values64 if view64 else values).items():
         for mark, root in roots.items():
             name = name.replace(mark.encode(), root)
             data = data if isinstance(data, Dword) else data.replace(mark.encode(), root)
         placed[(fk, Fold(name))] = (key, name, data)
     return files, placed
+
+
+def Placed(path, ideRoot, pkgRoot):
+    """A scenario's path as the host names it."""
+    label, _, rest = path.partition("\\")
+    root = {"<ide>": ideRoot, "<pkg>": pkgRoot}[label]
+    return root + ("\\" + rest if rest else "") if "\\" in root else os.path.join(root, *rest.split("\\"))
 
 
 def WriteState(files, values, folder, ideFolder, pkgFolder, regedit, encoding="utf-8"):
@@ -438,7 +461,10 @@ def RunHost(host, scenario, work, program):
     answers = scenario.Answers()
     registry = os.path.join(work, "registry.reg")
     env = dict(os.environ, FERROWIND_REGISTRY=registry)
+    held = [Placed(path, ideRoot, pkgRoot) for path in scenario.Held]
     if host == "memory":
+        with open(os.path.join(work, "held.txt"), "w") as f:
+            f.writelines(path + "\n" for path in held)
         run = subprocess.run([program, work, str(scenario.Runs)] + answers, capture_output=True)
         if run.returncode != 0:
             outcome.Problems.append("the runner failed: " + run.stderr.decode(errors="replace"))
@@ -454,10 +480,16 @@ def RunHost(host, scenario, work, program):
                      ideRoot)
         Finish(outcome, host, scenario)
     stdin = ("".join(a + "\n" for a in answers) + "ok\n" * 20).encode()
+    # Another program's hold: an exclusive lock, which is how the POSIX host shares files.
+    holds = [open(path, "rb") for path in held]
+    for f in holds:
+        fcntl.flock(f, fcntl.LOCK_EX)
     for _ in range(1, scenario.Runs + (host == "posix")):
         files, values = TreeOf(ide, pkg), RegistryFile(registry)
         run = subprocess.run([os.path.join(pkg, "Setup.exe")], cwd=pkg, env=env, input=stdin, capture_output=True)
         outcome.Expect("exit code", 0, run.returncode)
+    for f in holds:
+        f.close()
     if host == "posix":
         CompareBoxes(scenario, outcome, PosixBoxes(run.stdout))
         CompareState(scenario, outcome, files, TreeOf(ide, pkg), values, RegistryFile(registry), ideRoot)
@@ -482,15 +514,30 @@ def main(argv):
         work = argv[argv.index("--work") + 1] if "--work" in argv else tempfile.mkdtemp(prefix="scenario-")
         program = os.path.abspath(argv[argv.index("--program") + 1])
         RunHost(host, scenario, os.path.join(work, host, scenario.Name), program)
-    elif len(argv) == 5 and argv[0] == "layout":
-        scenario = Scenario(argv[1])
-        files, values = StartState(scenario, argv[3], argv[4], b"")
+    if len(argv) != 3 or argv[0] not in ("layout", "compare"):
+        print(__doc__)
+        sys.exit(2)
+    scenario, driveC = Scenario(argv[1]), argv[2]
+    ideRoot, pkgRoot = scenario.WineRoots["<ide>"], scenario.WineRoots["<pkg>"]
+    unix = lambda path: os.path.join(driveC, *path[3:].split("\\"))
+    ide, pkg, folder = unix(ideRoot), unix(pkgRoot), unix("C:\\fw\\s\\" + scenario.Name)
+    if argv[0] == "layout":
+        for path in (folder, ide, pkg):
+            for base, dirs, names in os.walk(path):
+                os.chmod(base, 0o755)
+            shutil.rmtree(path, ignore_errors=True)
+        os.makedirs(os.path.join(folder, "logs"))
+        files, values = StartState(scenario, ideRoot, pkgRoot, b"")
         del files[Fold("<pkg>\\Setup.exe")]
-        WriteState(files, values, argv[2], os.path.join(argv[2], "ide"), os.path.join(argv[2], "pkg"),
-                   regedit=True, encoding="cp1252")
+        WriteState(files, values, folder, ide, pkg, regedit=True, encoding="cp1252")
+        values64 = StartState(scenario, ideRoot, pkgRoot, b"", view64=True)[1]
+        if values64:
+            os.makedirs(os.path.join(folder, "view64"))
+            WriteState({}, values64, os.path.join(folder, "view64"), ide, pkg, regedit=True, encoding="cp1252")
         print(scenario.Runs, scenario.CancelAt(), " ".join(scenario.Answers()))
-    elif len(argv) == 5 and argv[0] == "compare":
-        scenario, folder, ideRoot = Scenario(argv[1]), argv[2], argv[3]
+        print(ideRoot, pkgRoot, folder, ide, pkg, sep="\n")
+        print("\t".join(Placed(path, ideRoot, pkgRoot) for path in scenario.Held))
+    else:
         outcome = Outcome()
         with open(os.path.join(folder, "boxes.txt"), "rb") as f:
             shown = [Unescape(l.decode("utf-8")) for l in f.read().split(b"\n")[:-1]]
@@ -498,17 +545,14 @@ def main(argv):
         exported = lambda name: ParseRegedit(open(os.path.join(folder, name), encoding="utf-8").read(), {})
         before = TreeOf(os.path.join(folder, "before", "ide"), os.path.join(folder, "before", "pkg"))
         before.pop(Fold("<pkg>\\Setup.exe"), None)
-        after = TreeOf(os.path.join(folder, "ide"), os.path.join(folder, "pkg"))
+        after = TreeOf(ide, pkg)
         after.pop(Fold("<pkg>\\Setup.exe"), None)
         CompareState(scenario, outcome, before, after, exported("before.reg"), exported("after.reg"), ideRoot)
         preview = os.path.join(folder, "preview.json")
         if os.path.exists(preview):
             with open(preview, "rb") as f:
-                ComparePreview(scenario, outcome, json.loads(f.read().decode("latin-1")), ideRoot, argv[4], ideRoot)
+                ComparePreview(scenario, outcome, json.loads(f.read().decode("latin-1")), ideRoot, pkgRoot, ideRoot)
         Finish(outcome, "wine", scenario)
-    else:
-        print(__doc__)
-        sys.exit(2)
 
 
 if __name__ == "__main__":

@@ -145,33 +145,6 @@ StopServers() {
   rm -f "$ConfigWork/xvfb.pid" "$ConfigWork/xvfb.display"
 }
 
-# Unix path of a Windows path on drive C:, e.g. UnixPath 'C:\fw\ide'.
-UnixPath() {
-  local rest=${1#[Cc]:}
-  echo "$DriveC${rest//\\//}"
-}
-
-# Writes text with CR LF line ends; arguments are the lines. An extra empty argument at
-# the end gives the final empty line that Setup.cfg needs.
-WriteCrLf() {
-  local file=$1
-  shift
-  mkdir -p "$(dirname "$file")"
-  : >"$file"
-  local line
-  for line in "$@"; do printf '%s\r\n' "$line" >>"$file"; done
-}
-
-# A REGEDIT4 file: CR LF line ends, in the ANSI code page (1252) as regedit and reg import
-# read it; the arguments are UTF-8 lines.
-WriteRegistryFile() {
-  local file=$1
-  shift
-  WriteCrLf "$file.utf8" "$@"
-  iconv -f UTF-8 -t CP1252 "$file.utf8" >"$file" || { echo "$file: not code page 1252" >&2; exit 1; }
-  rm -f "$file.utf8"
-}
-
 # Empties the Borland keys, then imports a REGEDIT4 file into the 32-bit view, where the
 # IDEs register and where the 64-bit Setup.exe looks too (a 32-bit prefix has that view
 # only, and /reg:32 names it). The user's Software key is one for both views.
@@ -199,12 +172,6 @@ ExportUserKeys() {
 # A Unix path as Wine names it (drive Z: maps /).
 WinPath() {
   echo "Z:${1//\//\\}"
-}
-
-# Value data as the user's key export shows it ("name"="data" lines, escaped).
-ExpectRegLine() {
-  local export=$1 line=$2
-  grep -qxF -- "$line" "$export" || Fail "registry: no line $line"
 }
 
 # Every file below a folder with its size, checksum and modification time.
@@ -249,14 +216,6 @@ RunSetup() {
       [ "$(grep -ac MSGBOX_OnInit "$trace")" -gt "$answered" ] && break
       sleep 0.1
     done
-    if [ -n "${ScreenshotBox:-}" ] && [ "$answered" -eq "$ScreenshotBox" ] && command -v import >/dev/null; then
-      sleep 0.5
-      # shellcheck disable=SC2034  # SCREEN is set by the eval below, kept local.
-      local X Y WIDTH HEIGHT SCREEN
-      eval "$(xdotool getwindowgeometry --shell "$window")"
-      import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$ScreenshotFile" 2>/dev/null ||
-        Fail "screenshot failed"
-    fi
     local tries=0
     while xdotool search --onlyvisible --name "^$Caption\$" 2>/dev/null | grep -qx "$window"; do
       if [ $((tries % 20)) -eq 0 ]; then
@@ -280,30 +239,6 @@ RunSetup() {
   if [ "${#Boxes[@]}" -ne "$answered" ]; then
     Fail "Wine traced ${#Boxes[@]} boxes, the X server showed $answered"
   fi
-}
-
-# ExpectBoxes text...: the boxes shown, exactly and in order.
-ExpectBoxes() {
-  local expected=("$@") i
-  for ((i = 0; i < ${#expected[@]} || i < ${#Boxes[@]}; i++)); do
-    if [ "${expected[$i]-<none>}" != "${Boxes[$i]-<none>}" ]; then
-      Fail "box $((i + 1)): expected \"${expected[$i]-<none>}\", shown \"${Boxes[$i]-<none>}\""
-    fi
-  done
-  [ "$SetupExit" = 0 ] || Fail "Setup.exe exit code $SetupExit"
-}
-
-ExpectFile() {
-  local file=$1 content=$2
-  if [ ! -f "$file" ]; then
-    Fail "missing file $file"
-  elif [ "$(cat "$file"; echo x)" != "${content}x" ]; then
-    Fail "$file holds $(od -c "$file" | head -n 20)"
-  fi
-}
-
-ExpectNoFile() {
-  [ ! -e "$1" ] || Fail "$1 should not exist"
 }
 
 Finish() {
