@@ -421,7 +421,7 @@ bool TPreviewHost::ReplaceWith(const std::string& source, const std::string& des
   node.Data = std::move(data);
   node.BaseData = false;
   node.Edited = edited;
-  node.Attributes = to ? *to : *from;
+  node.Attributes = *from;  // the replacing file's, as MoveFileExA leaves them
   return true;
 }
 

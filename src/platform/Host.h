@@ -92,7 +92,8 @@ class THost {
   // Enumerates the entries matching pattern: a folder path followed by "*.*", "*" or one
   // literal name. Every entry is delivered, "." and ".." included; filtering is the
   // caller's. NoMore when nothing matches (a missing folder or name), Failed for any other
-  // error; *find is 0 unless Entry.
+  // error, a folder that cannot be searched for the one name included; *find is 0 unless
+  // Entry.
   virtual TFind FindFirst(const std::string& pattern, THandle* find, TFindEntry* entry) = 0;
   // NoMore after the last entry; Failed when the listing broke off.
   virtual TFind FindNext(THandle find, TFindEntry* entry) = 0;
@@ -108,8 +109,8 @@ class THost {
   // Creates one folder; fails when it exists or its parent does not.
   virtual bool MakeFolder(const std::string& path) = 0;
   virtual bool RemoveFile(const std::string& path) = 0;
-  // Puts source in destination's place in one step, destination replaced, source gone.
-  // On failure both are as they were.
+  // Puts source in destination's place in one step, destination replaced, source gone; the
+  // file keeps source's attributes. On failure both are as they were.
   virtual bool ReplaceWith(const std::string& source, const std::string& destination) = 0;
 
   // The running program's full path, with "\" separators.

@@ -378,6 +378,8 @@ TFind THostPosix::FindFirst(const std::string& pattern, THandle* find, TFindEntr
   TOpenFind found;
   if (last.find_first_of("*?") == std::string::npos) {
     const std::string real = ResolvePosixPath(folder + last);
+    // No path: the folder could not be searched for the name in another case.
+    if (real.empty()) return TFind::Failed;
     const std::string name = LastComponent(real);
     if (const auto attributes = AttributesAt(real, name)) found.Entries.push_back({name, *attributes});
   } else {
@@ -525,25 +527,16 @@ bool THostPosix::ReplaceWith(const std::string& source, const std::string& desti
   if (from.empty() || to.empty() || lstat(from.c_str(), &fromInfo) != 0 || !S_ISREG(fromInfo.st_mode)) {
     return false;
   }
-  const mode_t fromMode = fromInfo.st_mode & 07777;
-  bool restoreMode = false;
   TDescriptor holdFrom, holdTo;
   if (HeldElsewhere(from, &holdFrom)) return false;
   if (stat(to.c_str(), &toInfo) == 0) {
     // A rename as root would replace a read-only file; Windows refuses, and so do we.
     if (!S_ISREG(toInfo.st_mode) || (toInfo.st_mode & S_IWUSR) == 0) return false;
     if (HeldElsewhere(to, &holdTo)) return false;
-    // The replacement keeps the permissions of the file it replaces.
-    const mode_t toMode = toInfo.st_mode & 07777;
-    if (toMode != fromMode) {
-      if (chmod(from.c_str(), toMode) != 0) return false;
-      restoreMode = true;
-    }
   }
-  if (rename(from.c_str(), to.c_str()) != 0) {
-    if (restoreMode) chmod(from.c_str(), fromMode);
-    return false;
-  }
+  // The file in place keeps the replacing file's permissions, as MoveFileExA leaves the
+  // replacing file's attributes.
+  if (rename(from.c_str(), to.c_str()) != 0) return false;
   SyncFolderOf(to);
   return true;
 }

@@ -125,9 +125,14 @@ TEST_P(HostContract, ReplaceWithSwapsInOneStepOrLeavesBothAsTheyWere) {
   EXPECT_EQ(Contents("a.new"), "new");
   EXPECT_EQ(Attributes("Dir") & AttrDirectory, AttrDirectory);
 
+  // The file in place carries the replacing file's attributes, as MoveFileExA leaves them:
+  // a read-only replacement makes a read-only file.
+  ASSERT_TRUE(Host().SetAttributes(At("a.new"), AttrReadOnly));
   EXPECT_TRUE(Replace("a.new", "a.txt"));
   EXPECT_EQ(Contents("a.txt"), "new");
   EXPECT_FALSE(Exists("a.new"));
+  EXPECT_EQ(Attributes("a.txt") & (AttrReadOnly | AttrDirectory), AttrReadOnly);
+  ASSERT_TRUE(Host().SetAttributes(At("a.txt"), 0));
   // With nothing in its place, the replacement is a rename.
   EXPECT_TRUE(Replace("a.txt", "b.txt"));
   EXPECT_EQ(Contents("b.txt"), "new");

@@ -156,6 +156,8 @@ TEST_F(PosixHostTest, AListingThatBreaksOffFails) {
   // Without the folder's names a copy cannot know whether it would land beside B.TXT.
   ReaddirEntriesLeft = 0;
   EXPECT_FALSE(Host.CopyFileTo(W("Out\\a.txt"), W("Out\\b.txt"), false));
+  // Nor can a single name be looked up there: b.txt may be B.TXT.
+  EXPECT_EQ(Host.FindFirst(W("Out\\b.txt"), &find, &entry), TFind::Failed);
   ReaddirEntriesLeft = -1;
   EXPECT_FALSE(fs::exists(P("Out/b.txt")));
   ASSERT_EQ(Host.FindFirst(W("Out\\*.*"), &find, &entry), TFind::Entry);
