@@ -9,7 +9,7 @@ add_library(ferrowind_check STATIC
   src/Check/PreviewReport.cpp
   src/Check/Report.cpp
 )
-target_link_libraries(ferrowind_check PUBLIC ferrowind_core)
+target_link_libraries(ferrowind_check PUBLIC ferrowind_core ferrowind_memhost)
 
 add_executable(ferrowind-check src/Check/CheckMain.cpp)
 target_link_libraries(ferrowind-check PRIVATE ferrowind_check ferrowind_host)

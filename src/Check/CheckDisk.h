@@ -7,13 +7,9 @@
 
 #include "Check/ConfigCheck.h"
 #include "platform/Host.h"
+#include "platform/WholeFile.h"
 
 namespace Ferrowind {
-
-// Reads the whole file, opened as the installer opens it (read only, sharing read access,
-// never created). False when it cannot be opened or read, is larger than limit, or does not
-// fit in memory; *bytes is empty then.
-bool ReadWholeFile(THost& host, const std::string& path, std::string* bytes, std::uint64_t limit = UINT64_MAX);
 
 // The largest configuration file the checker reads: it holds the file whole and numbers its
 // lines in an int, both within a 32-bit build's reach below this.

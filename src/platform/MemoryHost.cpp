@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "Base/Text.h"
+#include "platform/WholeFile.h"
 
 namespace Ferrowind {
 
@@ -12,19 +13,89 @@ const char* const OpNames[] = {
     "FileRead",      "FileWrite",     "FileFlush",  "FileClose",  "FindFirst",  "FindNext",    "FindClose",
     "GetAttributes", "SetAttributes", "CopyFileTo", "MakeFolder", "RemoveFile", "ReplaceWith", "ProgramPath"};
 
+std::string WithoutTrailingSeparators(std::string path) {
+  while (path.size() > 1 && (path.back() == '\\' || path.back() == '/')) path.pop_back();
+  return path;
+}
+
 std::string LastComponent(const std::string& path) {
-  const std::size_t cut = path.find_last_of("\\/");
-  return cut == std::string::npos ? path : path.substr(cut + 1);
+  const std::string trimmed = WithoutTrailingSeparators(path);
+  const std::size_t cut = trimmed.find_last_of("\\/");
+  return cut == std::string::npos ? trimmed : trimmed.substr(cut + 1);
+}
+
+// The folder part of path as spelled; empty for a bare name.
+std::string FolderPart(const std::string& path) {
+  const std::string trimmed = WithoutTrailingSeparators(path);
+  const std::size_t cut = trimmed.find_last_of("\\/");
+  return cut == std::string::npos ? std::string() : trimmed.substr(0, cut);
 }
 }  // namespace
 
-TMemoryHost::TMemoryHost() = default;
+TMemoryHost::TMemoryHost(THost* base) : FBase(base) {}
 
 std::string TMemoryHost::Fold(const std::string& path) {
-  std::string folded = path;
-  for (char& c : folded) c = c == '/' ? '\\' : FoldAscii(c);
+  std::string folded;
+  folded.reserve(path.size());
+  for (const char c : path) {
+    const char s = c == '/' ? '\\' : FoldAscii(c);
+    if (s == '\\' && !folded.empty() && folded.back() == '\\') continue;
+    folded += s;
+  }
   while (folded.size() > 1 && folded.back() == '\\') folded.pop_back();
   return folded;
+}
+
+TMemoryHost::TNode* TMemoryHost::Find(const std::string& path) {
+  const std::string folded = Fold(path);
+  auto it = FFiles.find(folded);
+  std::uint32_t attributes = 0;
+  if (it == FFiles.end() && FBase != nullptr && !folded.empty() && FBase->GetAttributes(path, &attributes)) {
+    TNode node{WithoutTrailingSeparators(path), (attributes & AttrDirectory) != 0, std::string(), attributes};
+    node.InBase = true;
+    node.Loaded = node.IsFolder;
+    // Named as the base names it: the run may spell it in another case.
+    THandle find = 0;
+    TFindEntry entry;
+    if (FBase->FindFirst(node.Name, &find, &entry) == TFind::Entry) {
+      FBase->FindClose(find);
+      node.Name = node.Name.substr(0, node.Name.size() - LastComponent(node.Name).size()) + entry.Name;
+    }
+    it = FFiles.emplace(folded, std::move(node)).first;
+  }
+  return it == FFiles.end() || it->second.Removed ? nullptr : &it->second;
+}
+
+TMemoryHost::TNode* TMemoryHost::FindFolder(const std::string& path) {
+  TNode* folder = Find(FolderPart(path));
+  return folder != nullptr && folder->IsFolder ? folder : nullptr;
+}
+
+bool TMemoryHost::Load(TNode& node) {
+  if (node.Loaded) return true;
+  if (FBase == nullptr || !ReadWholeFile(*FBase, node.Name, &node.Data)) return false;
+  node.Loaded = true;
+  return true;
+}
+
+void TMemoryHost::Drop(const std::string& folded) {
+  const auto it = FFiles.find(folded);
+  if (it == FFiles.end()) return;
+  if (!it->second.InBase) {
+    FFiles.erase(it);
+    return;
+  }
+  it->second.Removed = it->second.Touched = true;
+  it->second.Data.clear();
+  it->second.Loaded = true;
+}
+
+std::vector<std::pair<std::string, TMemoryHost::TNode>> TMemoryHost::TouchedNodes() const {
+  std::vector<std::pair<std::string, TNode>> nodes;
+  for (const auto& [folded, node] : FFiles) {
+    if (node.Touched) nodes.emplace_back(folded, node);
+  }
+  return nodes;
 }
 
 std::string TMemoryHost::KeyName(TRootKey root, const std::string& path) {
@@ -99,15 +170,18 @@ void TMemoryHost::AddFile(const std::string& path, const std::string& data, std:
 
 std::optional<std::string> TMemoryHost::FileData(const std::string& path) const {
   const auto node = FFiles.find(Fold(path));
-  if (node == FFiles.end() || node->second.IsFolder) return std::nullopt;
+  if (node == FFiles.end() || node->second.IsFolder || node->second.Removed) return std::nullopt;
   return node->second.Data;
 }
 
-bool TMemoryHost::Exists(const std::string& path) const { return FFiles.count(Fold(path)) != 0; }
+bool TMemoryHost::Exists(const std::string& path) const {
+  const auto node = FFiles.find(Fold(path));
+  return node != FFiles.end() && !node->second.Removed;
+}
 
 std::uint32_t TMemoryHost::AttributesOf(const std::string& path) const {
   const auto node = FFiles.find(Fold(path));
-  return node == FFiles.end() ? 0 : node->second.Attributes;
+  return node == FFiles.end() || node->second.Removed ? 0 : node->second.Attributes;
 }
 
 std::vector<TMemoryHost::TValue> TMemoryHost::AllValues() const {
@@ -120,7 +194,9 @@ std::vector<TMemoryHost::TValue> TMemoryHost::AllValues() const {
 
 std::vector<std::string> TMemoryHost::AllPaths() const {
   std::vector<std::string> paths;
-  for (const auto& [folded, node] : FFiles) paths.push_back(node.Name);
+  for (const auto& [folded, node] : FFiles) {
+    if (!node.Removed) paths.push_back(node.Name);
+  }
   return paths;
 }
 
@@ -144,9 +220,11 @@ bool TMemoryHost::RegOpen(TRootKey root, const std::string& path, TRegAccess acc
     const auto below = FKeys.lower_bound(name + "\\");
     exists = below != FKeys.end() && below->first.compare(0, name.size() + 1, name + "\\") == 0;
   }
+  THandle base = 0;
+  if (FBase != nullptr && FBase->RegOpen(root, path, access, &base)) exists = true;
   if (!exists) return false;
   *key = FNextHandle++;
-  FOpenKeys[*key] = {name, access};
+  FOpenKeys[*key] = {name, access, base};
   return true;
 }
 
@@ -160,7 +238,9 @@ TRegRead TMemoryHost::RegQuery(THandle key, const std::string& name, std::string
   if (open == FOpenKeys.end() || open->second.Access != TRegAccess::Read) return TRegRead::Failed;
   const TKey& values = FKeys[open->second.Name];
   const auto value = values.Values.find(Fold(name));
-  if (value == values.Values.end()) return TRegRead::Missing;
+  if (value == values.Values.end()) {
+    return open->second.Base != 0 ? FBase->RegQuery(open->second.Base, name, data) : TRegRead::Missing;
+  }
   *data = StoredString(value->second.second);
   return TRegRead::Found;
 }
@@ -179,7 +259,10 @@ bool TMemoryHost::RegSet(THandle key, const std::string& name, const std::string
 
 void TMemoryHost::RegClose(THandle key) {
   Enter(TOp::RegClose, "");
-  FOpenKeys.erase(key);
+  const auto open = FOpenKeys.find(key);
+  if (open == FOpenKeys.end()) return;
+  if (open->second.Base != 0) FBase->RegClose(open->second.Base);
+  FOpenKeys.erase(open);
 }
 
 // ---- Files.
@@ -197,21 +280,21 @@ bool TMemoryHost::FileOpen(const std::string& path, TFileAccess access, TFileSha
   *file = 0;
   if (!Enter(TOp::FileOpen, path)) return false;
   const std::string folded = Fold(path);
-  const auto node = FFiles.find(folded);
+  TNode* node = Find(path);
   const bool writable = access == TFileAccess::ReadWrite;
-  if (node != FFiles.end() && node->second.IsFolder) return false;
+  if (node != nullptr && node->IsFolder) return false;
   // No open here shares writing, so a writer needs the file to itself.
   if (IsSharedAway(folded, share == TFileShare::None || writable)) return false;
   if (create == TFileCreate::OpenExisting) {
-    if (node == FFiles.end()) return false;
-    if (writable && (node->second.Attributes & AttrReadOnly)) return false;
+    if (node == nullptr || !Load(*node)) return false;
+    if (writable && (node->Attributes & AttrReadOnly)) return false;
   } else {
-    const std::string parent = Parent(folded);
-    const auto folder = FFiles.find(parent);
-    if (!parent.empty() && (folder == FFiles.end() || !folder->second.IsFolder)) return false;
-    if (node != FFiles.end() && (node->second.Attributes & AttrReadOnly)) return false;
+    if (!FolderPart(path).empty() && FindFolder(path) == nullptr) return false;
+    if (node != nullptr && (node->Attributes & AttrReadOnly)) return false;
     TNode& created = FFiles[folded];
     if (created.Name.empty()) created.Name = path;
+    created.IsFolder = created.Removed = created.Written = false;
+    created.Loaded = created.Touched = true;
     created.Data.clear();
     created.Attributes = AttrArchive;
   }
@@ -248,7 +331,9 @@ bool TMemoryHost::FileWrite(THandle file, const char* data, std::size_t count, s
   const auto open = FOpenFiles.find(file);
   if (!Enter(TOp::FileWrite, open == FOpenFiles.end() ? "" : open->second.Path)) return false;
   if (open == FOpenFiles.end() || !open->second.Writable) return false;
-  std::string& target = FFiles[open->second.Path].Data;
+  TNode& node = FFiles[open->second.Path];
+  node.Written = true;
+  std::string& target = node.Data;
   std::size_t n = count;
   if (FShortWrites && n > 0) --n;
   if (target.size() < open->second.Position + n) target.resize(open->second.Position + n);
@@ -275,27 +360,43 @@ void TMemoryHost::FileClose(THandle file) {
 TFind TMemoryHost::FindFirst(const std::string& pattern, THandle* find, TFindEntry* entry) {
   *find = 0;
   if (!Enter(TOp::FindFirst, pattern)) return TFind::Failed;
-  const std::string folded = Fold(pattern);
-  const std::string folder = Parent(folded);
-  const std::string last = folded.substr(folder.empty() ? 0 : folder.size() + 1);
+  const std::string last = LastComponent(pattern);
   TOpenFind found;
   if (last == "*.*" || last == "*") {
-    const auto node = FFiles.find(folder);
-    if (node == FFiles.end()) return TFind::NoMore;
-    if (!node->second.IsFolder) return TFind::Failed;  // Windows: "the directory name is invalid"
-    found.Entries.push_back({".", AttrDirectory});
-    found.Entries.push_back({"..", AttrDirectory});
-    const std::string prefix = folder + "\\";
+    const std::string folderPath = FolderPart(pattern);
+    const TNode* node = Find(folderPath);
+    if (node == nullptr) return TFind::NoMore;
+    if (!node->IsFolder) return TFind::Failed;  // Windows: "the directory name is invalid"
+    // The base's entries and the model's, each once, in case-insensitive order of names.
+    std::map<std::string, TFindEntry> entries;
+    // Also below a folder the model made: another program may have made it since.
+    if (FBase != nullptr) {
+      THandle listing = 0;
+      TFindEntry item;
+      TFind step = FBase->FindFirst(folderPath + "\\*", &listing, &item);
+      for (; step == TFind::Entry; step = FBase->FindNext(listing, &item)) {
+        if (item.Name != "." && item.Name != "..") entries[Fold(item.Name)] = item;
+      }
+      if (listing != 0) FBase->FindClose(listing);
+      if (step == TFind::Failed) return TFind::Failed;
+    }
+    const std::string prefix = Fold(folderPath) + "\\";
     for (auto it = FFiles.lower_bound(prefix); it != FFiles.end() && it->first.compare(0, prefix.size(), prefix) == 0;
          ++it) {
-      if (it->first.find('\\', prefix.size()) == std::string::npos) {
-        found.Entries.push_back({LastComponent(it->second.Name), it->second.Attributes});
+      if (it->first.find('\\', prefix.size()) != std::string::npos) continue;
+      if (it->second.Removed) {
+        entries.erase(it->first.substr(prefix.size()));
+      } else {
+        entries[it->first.substr(prefix.size())] = {LastComponent(it->second.Name), it->second.Attributes};
       }
     }
+    found.Entries.push_back({".", AttrDirectory});
+    found.Entries.push_back({"..", AttrDirectory});
+    for (auto& [name, item] : entries) found.Entries.push_back(std::move(item));
   } else {
-    const auto node = FFiles.find(folded);
-    if (node == FFiles.end()) return TFind::NoMore;
-    found.Entries.push_back({LastComponent(node->second.Name), node->second.Attributes});
+    const TNode* node = Find(pattern);
+    if (node == nullptr) return TFind::NoMore;
+    found.Entries.push_back({LastComponent(node->Name), node->Attributes});
   }
   *entry = found.Entries[0];
   found.Next = 1;
@@ -323,57 +424,60 @@ void TMemoryHost::FindClose(THandle find) {
 bool TMemoryHost::GetAttributes(const std::string& path, std::uint32_t* attributes) {
   *attributes = 0;
   if (!Enter(TOp::GetAttributes, path)) return false;
-  const auto node = FFiles.find(Fold(path));
-  if (node == FFiles.end()) return false;
-  *attributes = node->second.Attributes;
+  const TNode* node = Find(path);
+  if (node == nullptr) return false;
+  *attributes = node->Attributes;
   return true;
 }
 
 bool TMemoryHost::SetAttributes(const std::string& path, std::uint32_t attributes) {
   if (!Enter(TOp::SetAttributes, path)) return false;
-  const auto node = FFiles.find(Fold(path));
-  if (node == FFiles.end()) return false;
-  node->second.Attributes = (attributes & ~AttrDirectory) | (node->second.IsFolder ? AttrDirectory : 0);
+  TNode* node = Find(path);
+  if (node == nullptr) return false;
+  node->Attributes = (attributes & ~AttrDirectory) | (node->IsFolder ? AttrDirectory : 0);
+  node->Touched = true;
   return true;
 }
 
 bool TMemoryHost::CopyFileTo(const std::string& source, const std::string& destination, bool failIfExists) {
   if (!Enter(TOp::CopyFileTo, source + " -> " + destination)) return false;
-  const auto from = FFiles.find(Fold(source));
-  if (from == FFiles.end() || from->second.IsFolder || IsSharedAway(from->first, false)) return false;
+  TNode* from = Find(source);
+  if (from == nullptr || from->IsFolder || IsSharedAway(Fold(source), false) || !Load(*from)) return false;
   const std::string to = Fold(destination);
-  const auto folder = FFiles.find(Parent(to));
-  if (folder == FFiles.end() || !folder->second.IsFolder) return false;
-  const auto existing = FFiles.find(to);
-  if (existing != FFiles.end()) {
-    if (failIfExists || existing->second.IsFolder || (existing->second.Attributes & AttrReadOnly)) return false;
+  if (FindFolder(destination) == nullptr) return false;
+  const TNode* existing = Find(destination);
+  if (existing != nullptr) {
+    if (failIfExists || existing->IsFolder || (existing->Attributes & AttrReadOnly)) return false;
   }
   if (IsSharedAway(to, true)) return false;
-  TNode copy = from->second;
-  copy.Name = existing != FFiles.end() ? existing->second.Name : destination;
+  TNode copy = *from;
+  copy.Name = existing != nullptr ? existing->Name : destination;
   copy.Attributes |= AttrArchive;
+  const auto prior = FFiles.find(to);
+  copy.InBase = prior != FFiles.end() && prior->second.InBase;
+  copy.Touched = true;
+  copy.Written = false;
   FFiles[to] = copy;
   return true;
 }
 
 bool TMemoryHost::MakeFolder(const std::string& path) {
   if (!Enter(TOp::MakeFolder, path)) return false;
-  const std::string folded = Fold(path);
-  if (FFiles.count(folded)) return false;
-  const std::string parent = Parent(folded);
-  const auto folder = FFiles.find(parent);
-  if (!parent.empty() && (folder == FFiles.end() || !folder->second.IsFolder)) return false;
-  FFiles[folded] = {path, true, std::string(), AttrDirectory};
+  if (Find(path) != nullptr) return false;
+  if (!FolderPart(path).empty() && FindFolder(path) == nullptr) return false;
+  TNode& node = FFiles[Fold(path)];
+  node = {path, true, std::string(), AttrDirectory, false, node.InBase};
+  node.Touched = true;
   return true;
 }
 
 bool TMemoryHost::RemoveFile(const std::string& path) {
   if (!Enter(TOp::RemoveFile, path)) return false;
   const std::string folded = Fold(path);
-  const auto node = FFiles.find(folded);
-  if (node == FFiles.end() || node->second.IsFolder || (node->second.Attributes & AttrReadOnly)) return false;
+  const TNode* node = Find(path);
+  if (node == nullptr || node->IsFolder || (node->Attributes & AttrReadOnly)) return false;
   if (IsSharedAway(folded, true)) return false;
-  FFiles.erase(node);
+  Drop(folded);
   return true;
 }
 
@@ -381,16 +485,18 @@ bool TMemoryHost::ReplaceWith(const std::string& source, const std::string& dest
   if (!Enter(TOp::ReplaceWith, source + " -> " + destination)) return false;
   const std::string from = Fold(source);
   const std::string to = Fold(destination);
-  const auto node = FFiles.find(from);
-  if (node == FFiles.end() || node->second.IsFolder || IsSharedAway(from, true)) return false;
-  const auto existing = FFiles.find(to);
-  if (existing != FFiles.end() &&
-      (existing->second.IsFolder || (existing->second.Attributes & AttrReadOnly) || IsSharedAway(to, true))) {
+  TNode* node = Find(source);
+  if (node == nullptr || node->IsFolder || IsSharedAway(from, true) || !Load(*node)) return false;
+  const TNode* existing = Find(destination);
+  if (existing != nullptr && (existing->IsFolder || (existing->Attributes & AttrReadOnly) || IsSharedAway(to, true))) {
     return false;
   }
-  TNode moved = node->second;
-  moved.Name = existing != FFiles.end() ? existing->second.Name : destination;
-  FFiles.erase(from);
+  TNode moved = *node;
+  moved.Name = existing != nullptr ? existing->Name : destination;
+  const auto prior = FFiles.find(to);
+  moved.InBase = prior != FFiles.end() && prior->second.InBase;
+  moved.Touched = true;
+  Drop(from);
   FFiles[to] = moved;
   return true;
 }

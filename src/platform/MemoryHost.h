@@ -1,6 +1,10 @@
-// A host held wholly in memory, for tests: a registry, a file tree and scripted message-box
-// answers, a log of every call, and switches that make any chosen call fail. Paths compare
-// ignoring ASCII case and take "\" or "/" as separators, as on Windows.
+// A host held in memory: a registry, a file tree and scripted message-box answers, a log of
+// every call, and switches that make any chosen call fail. Paths compare ignoring ASCII
+// case and take "\" or "/" as separators, doubled ones as one, as on Windows.
+// It may sit over a base host, which it only ever reads (give it a TReadOnlyHost): what the
+// model has not changed reads through from the base, existence, attributes, listings and
+// registry values when asked, a file's content when first needed; every change stays in
+// the model. Fault switches, strict mode and the log count the model's own calls only.
 #pragma once
 
 #include <cstdint>
@@ -44,7 +48,7 @@ class TMemoryHost : public THost {
     TBoxKind Kind;
   };
 
-  TMemoryHost();
+  explicit TMemoryHost(THost* base = nullptr);
 
   // --- Registry set-up and inspection. SetValue creates the key (and its parents).
   void AddKey(TRootKey root, const std::string& path);
@@ -57,7 +61,8 @@ class TMemoryHost : public THost {
   };
   std::vector<TValue> AllValues() const;
 
-  // --- File tree set-up and inspection. AddFile and AddFolder create missing parents.
+  // --- File tree set-up and inspection, of the model's own paths. AddFile and AddFolder
+  // create missing parents.
   void AddFolder(const std::string& path, std::uint32_t attributes = AttrDirectory);
   void AddFile(const std::string& path, const std::string& data, std::uint32_t attributes = AttrArchive);
   std::optional<std::string> FileData(const std::string& path) const;
@@ -112,19 +117,31 @@ class TMemoryHost : public THost {
   bool ReplaceWith(const std::string& source, const std::string& destination) override;
   std::string ProgramPath() override;
 
- private:
+ protected:
+  // A path of the model: one the run made or changed, or one looked at in the base.
   struct TNode {
-    std::string Name;  // as created
+    std::string Name;  // as first named, the last component as the base names it
     bool IsFolder = false;
     std::string Data;
     std::uint32_t Attributes = 0;
+    bool Removed = false;  // gone, where the base still has it
+    bool InBase = false;   // the base had the path when the model first looked
+    bool Loaded = true;    // Data holds the content; a base file's is read when first needed
+    bool Touched = false;  // made, written, copied or moved onto, removed, attributes set
+    bool Written = false;  // its content written by FileWrite rather than copied
   };
+  // Every node the run touched, by folded path.
+  std::vector<std::pair<std::string, TNode>> TouchedNodes() const;
+  THost* Base() const { return FBase; }
+
+ private:
   struct TKey {
     std::map<std::string, std::pair<std::string, std::string>> Values;  // folded name -> (name, data)
   };
   struct TOpenKey {
     std::string Name;  // folded
     TRegAccess Access;
+    THandle Base = 0;  // the key opened in the base, where it has it
   };
   struct TOpenFile {
     std::string Path;  // folded
@@ -146,7 +163,12 @@ class TMemoryHost : public THost {
   static std::string KeyName(TRootKey root, const std::string& path);
   static std::string Parent(const std::string& folded);
   bool IsSharedAway(const std::string& folded, bool wantExclusive) const;
+  TNode* Find(const std::string& path);        // nullptr when neither the model nor the base has it
+  TNode* FindFolder(const std::string& path);  // the folder that holds path; nullptr when none
+  bool Load(TNode& node);                      // reads a base file's content in
+  void Drop(const std::string& folded);        // removes, leaving a mark where the base has it
 
+  THost* FBase;
   std::map<std::string, TKey> FKeys;    // folded "HKLM\path" -> values
   std::map<std::string, TNode> FFiles;  // folded path -> node
   std::map<THandle, TOpenKey> FOpenKeys;

@@ -16,20 +16,14 @@
 #include <string>
 
 #include "platform/Host.h"
+#include "platform/WholeFile.h"
 
 namespace Ferrowind {
 
 // The whole file as read through a host; nothing when it cannot be opened or read.
 inline std::optional<std::string> ReadThrough(THost& host, const std::string& path) {
-  THandle file = 0;
-  if (!host.FileOpen(path, TFileAccess::Read, TFileShare::Read, TFileCreate::OpenExisting, &file)) return std::nullopt;
   std::string data;
-  char buffer[512];
-  std::size_t got = 0;
-  bool ok = true;
-  while ((ok = host.FileRead(file, buffer, sizeof buffer, &got)) && got > 0) data.append(buffer, got);
-  host.FileClose(file);
-  return ok ? std::optional(data) : std::nullopt;
+  return ReadWholeFile(host, path, &data) ? std::optional(data) : std::nullopt;
 }
 
 // Every host starts with the folder Root() and this user key (so also its parents).

@@ -1,11 +1,12 @@
-// The host contract over the in-memory double and the POSIX host, on a temporary folder
-// and registry file.
+// The host contract over the in-memory double, the POSIX host on a temporary folder and
+// registry file, and the preview's host over it.
 #include <stdlib.h>
 
 #include <algorithm>
 
 #include "../Scratch.h"
 #include "../contract/HostContract.h"
+#include "Check/PreviewHost.h"
 #include "platform/MemoryHost.h"
 
 namespace Ferrowind {
@@ -45,9 +46,20 @@ class TPosixUnderTest : public THostUnderTest {
   std::string FRoot = FFolder.Path();
 };
 
+// The preview's shape: every change kept in memory over the system host, which the files
+// put behind its back land in.
+class TPreviewUnderTest : public TPosixUnderTest {
+ public:
+  THost& Host() override { return FPreview; }
+
+ private:
+  TPreviewHost FPreview{SystemHost(), Root() + "\\Setup.exe"};
+};
+
 INSTANTIATE_TEST_SUITE_P(Hosts, HostContract,
                          ::testing::Values(THostParam{"Memory", [] { return std::make_unique<TMemoryUnderTest>(); }},
-                                           THostParam{"Posix", [] { return std::make_unique<TPosixUnderTest>(); }}),
+                                           THostParam{"Posix", [] { return std::make_unique<TPosixUnderTest>(); }},
+                                           THostParam{"Preview", [] { return std::make_unique<TPreviewUnderTest>(); }}),
                          HostName);
 
 }  // namespace
