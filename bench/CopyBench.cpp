@@ -5,7 +5,7 @@
 
 #include "Setup/FileDeploy.h"
 #include "Workloads.h"
-#include "platform/Host.h"
+#include "Platform/Host.h"
 
 namespace FerrowindBench {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "LibraryInstall/ComponentInstall.h"
 #include "Workloads.h"
-#include "platform/Host.h"
+#include "Platform/Host.h"
 
 namespace FerrowindBench {
 namespace {

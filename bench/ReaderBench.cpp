@@ -11,7 +11,7 @@
 #include "LibraryInstall/LineFile.h"
 #include "Setup/ConfigReader.h"
 #include "Workloads.h"
-#include "platform/Host.h"
+#include "Platform/Host.h"
 
 namespace FerrowindBench {
 namespace {

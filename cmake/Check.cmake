@@ -1,5 +1,5 @@
 # ferrowind-check, the package vendor's checker for Setup.cfg. Its analysis links the
-# installer's own reader and helpers (ferrowind_core), so the two cannot disagree; the
+# installer's own reader and helpers (ferrowind_setup), so the two cannot disagree; the
 # program adds the system host for reading the file and listing folders, and for the
 # preview, which runs the installer's own run over a host that changes nothing.
 add_library(ferrowind_check STATIC
@@ -9,10 +9,10 @@ add_library(ferrowind_check STATIC
   src/Check/PreviewReport.cpp
   src/Check/Report.cpp
 )
-target_link_libraries(ferrowind_check PUBLIC ferrowind_core ferrowind_memhost)
+target_link_libraries(ferrowind_check PUBLIC ferrowind_setup)
 
 add_executable(ferrowind-check src/Check/CheckMain.cpp)
-target_link_libraries(ferrowind-check PRIVATE ferrowind_check ferrowind_host)
+target_link_libraries(ferrowind-check PRIVATE ferrowind_check)
 
 if(WIN32)
   # A console program, as self-contained as Setup.exe: no DLL beyond Windows' own.

@@ -8,12 +8,12 @@ configure_file(${FERROWIND_RES_DIR}/Setup.rc.in ${CMAKE_CURRENT_BINARY_DIR}/Setu
 add_executable(Setup WIN32 src/Setup/Main.cpp ${CMAKE_CURRENT_BINARY_DIR}/Setup.rc)
 set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/Setup.rc PROPERTIES
   OBJECT_DEPENDS "${FERROWIND_RES_DIR}/Setup.manifest;${FERROWIND_RES_DIR}/Setup.ico")
-target_link_libraries(Setup PRIVATE ferrowind_host)
+target_link_libraries(Setup PRIVATE ferrowind_setup)
 set_target_properties(Setup PROPERTIES OUTPUT_NAME Setup SUFFIX .exe)
 
 # Size: every function and datum in its own section, so the linker drops what is unused.
 set(FERROWIND_SIZE_FLAGS -Os -ffunction-sections -fdata-sections)
-foreach(target ferrowind_core ferrowind_host Setup)
+foreach(target ferrowind_base ferrowind_platform ferrowind_libraryinstall ferrowind_setup Setup)
   target_compile_options(${target} PRIVATE ${FERROWIND_SIZE_FLAGS})
 endforeach()
 target_link_options(Setup PRIVATE
@@ -25,7 +25,7 @@ target_link_options(Setup PRIVATE
 # left as it is: it lets Windows XP load the programs, which tests/release checks.
 set(FERROWIND_PE_LINK_OPTIONS -Wl,--no-insert-timestamp)
 set(FERROWIND_PATH_FLAGS -ffile-prefix-map=${PROJECT_SOURCE_DIR}/= -ffile-prefix-map=${PROJECT_BINARY_DIR}/=)
-foreach(target ferrowind_core ferrowind_host Setup)
+foreach(target ferrowind_base ferrowind_platform ferrowind_libraryinstall ferrowind_setup Setup)
   target_compile_options(${target} PRIVATE ${FERROWIND_PATH_FLAGS})
 endforeach()
 target_link_options(Setup PRIVATE ${FERROWIND_PE_LINK_OPTIONS})

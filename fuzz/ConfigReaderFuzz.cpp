@@ -14,7 +14,7 @@
 #include "Base/Text.h"
 #include "FuzzCheck.h"
 #include "Setup/ConfigReader.h"
-#include "platform/MemoryHost.h"
+#include "Platform/MemoryHost.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "Base/Text.h"
 #include "FuzzCheck.h"
 #include "LibraryInstall/ComponentInstall.h"
-#include "platform/MemoryHost.h"
+#include "Platform/MemoryHost.h"
 
 namespace {
 

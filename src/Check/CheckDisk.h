@@ -6,8 +6,8 @@
 #include <string>
 
 #include "Check/ConfigCheck.h"
-#include "platform/Host.h"
-#include "platform/WholeFile.h"
+#include "Platform/Host.h"
+#include "Platform/WholeFile.h"
 
 namespace Ferrowind {
 

@@ -12,7 +12,7 @@
 #include "Check/ConfigCheck.h"
 #include "Check/PreviewReport.h"
 #include "Check/Report.h"
-#include "platform/Host.h"
+#include "Platform/Host.h"
 
 namespace {
 const char* const Usage =

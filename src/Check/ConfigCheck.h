@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "Setup/ConfigReader.h"
-#include "platform/Host.h"
+#include "Platform/Host.h"
 
 namespace Ferrowind {
 

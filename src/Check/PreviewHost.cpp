@@ -1,7 +1,7 @@
 #include "Check/PreviewHost.h"
 
 #include "Base/Text.h"
-#include "platform/WholeFile.h"
+#include "Platform/WholeFile.h"
 
 namespace Ferrowind {
 

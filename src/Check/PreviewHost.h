@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/MemoryHost.h"
-#include "platform/ReadOnlyHost.h"
+#include "Platform/MemoryHost.h"
+#include "Platform/ReadOnlyHost.h"
 
 namespace Ferrowind {
 

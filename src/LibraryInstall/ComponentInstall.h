@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/Host.h"
+#include "Platform/Host.h"
 
 namespace Ferrowind {
 

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/Host.h"
+#include "Platform/Host.h"
 
 namespace Ferrowind {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/Host.h"
+#include "Platform/Host.h"
 
 namespace Ferrowind {
 

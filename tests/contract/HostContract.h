@@ -15,8 +15,8 @@
 #include <ostream>
 #include <string>
 
-#include "platform/Host.h"
-#include "platform/WholeFile.h"
+#include "Platform/Host.h"
+#include "Platform/WholeFile.h"
 
 namespace Ferrowind {
 

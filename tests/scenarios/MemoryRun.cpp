@@ -13,7 +13,7 @@
 
 #include "../Scratch.h"
 #include "Setup/InstallRun.h"
-#include "platform/MemoryHost.h"
+#include "Platform/MemoryHost.h"
 
 namespace {
 namespace fs = std::filesystem;

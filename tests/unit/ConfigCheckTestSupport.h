@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "Check/ConfigCheck.h"
-#include "platform/MemoryHost.h"
+#include "Platform/MemoryHost.h"
 
 namespace Ferrowind::CheckTest {
 

@@ -2,7 +2,7 @@
 // COPYDIR copies from, the paths of DELETE and COPYDIR, and the disk access behind them.
 #include "Check/CheckDisk.h"
 #include "ConfigCheckTestSupport.h"
-#include "platform/MemoryHost.h"
+#include "Platform/MemoryHost.h"
 
 namespace Ferrowind::CheckTest {
 

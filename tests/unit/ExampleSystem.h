@@ -10,7 +10,7 @@
 #include <string>
 
 #include "../Scratch.h"
-#include "platform/MemoryHost.h"
+#include "Platform/MemoryHost.h"
 
 namespace Ferrowind::Example {
 

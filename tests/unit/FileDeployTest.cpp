@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "Setup/FileDeploy.h"
-#include "platform/MemoryHost.h"
+#include "Platform/MemoryHost.h"
 
 namespace Ferrowind {
 namespace {

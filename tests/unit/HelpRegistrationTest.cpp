@@ -5,7 +5,7 @@
 #include <tuple>
 
 #include "LibraryInstall/ComponentInstall.h"
-#include "platform/MemoryHost.h"
+#include "Platform/MemoryHost.h"
 
 namespace Ferrowind {
 namespace {

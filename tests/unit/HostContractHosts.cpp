@@ -7,7 +7,7 @@
 #include "../Scratch.h"
 #include "../contract/HostContract.h"
 #include "Check/PreviewHost.h"
-#include "platform/MemoryHost.h"
+#include "Platform/MemoryHost.h"
 
 namespace Ferrowind {
 namespace {

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "../Scratch.h"
-#include "platform/Host.h"
+#include "Platform/Host.h"
 
 // Folder reads fail with EIO once this many more entries have been read, as a disk error
 // would midway through a listing; below zero they never fail.

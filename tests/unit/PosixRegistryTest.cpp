@@ -8,8 +8,8 @@
 #include <filesystem>
 
 #include "../Scratch.h"
-#include "platform/Host.h"
-#include "platform/PosixRegistry.h"
+#include "Platform/Host.h"
+#include "Platform/PosixRegistry.h"
 
 namespace Ferrowind {
 namespace {

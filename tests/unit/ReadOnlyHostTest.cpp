@@ -2,8 +2,8 @@
 // through this view, and every call that could write fails there, leaving the host as it was.
 #include <gtest/gtest.h>
 
-#include "platform/MemoryHost.h"
-#include "platform/ReadOnlyHost.h"
+#include "Platform/MemoryHost.h"
+#include "Platform/ReadOnlyHost.h"
 
 namespace Ferrowind {
 namespace {

@@ -5,7 +5,7 @@
 // value through it does not.
 #pragma once
 
-#include "platform/Host.h"
+#include "Platform/Host.h"
 
 namespace Ferrowind {
 

@@ -1,4 +1,4 @@
-#include "platform/PosixPaths.h"
+#include "Platform/PosixPaths.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Host.h"
+#include "Platform/Host.h"
 
 namespace Ferrowind {
 

@@ -1,4 +1,4 @@
-#include "platform/PosixRegistry.h"
+#include "Platform/PosixRegistry.h"
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "Base/Text.h"
-#include "platform/PosixPaths.h"
+#include "Platform/PosixPaths.h"
 
 namespace Ferrowind {
 

@@ -1,9 +1,9 @@
-#include "platform/MemoryHost.h"
+#include "Platform/MemoryHost.h"
 
 #include <algorithm>
 
 #include "Base/Text.h"
-#include "platform/WholeFile.h"
+#include "Platform/WholeFile.h"
 
 namespace Ferrowind {
 

@@ -9,7 +9,7 @@
 #include <limits>
 #include <string>
 
-#include "platform/Host.h"
+#include "Platform/Host.h"
 
 // The GUI program has no console, so libstdc++'s verbose terminate handler, which prints
 // the demangled type of an uncaught exception to stderr, would print to nowhere; it also

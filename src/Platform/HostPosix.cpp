@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "Base/Text.h"
-#include "platform/Host.h"
-#include "platform/PosixPaths.h"
-#include "platform/PosixRegistry.h"
+#include "Platform/Host.h"
+#include "Platform/PosixPaths.h"
+#include "Platform/PosixRegistry.h"
 
 namespace Ferrowind {
 
