@@ -3,9 +3,9 @@
 #include <benchmark/benchmark.h>
 #include <sys/stat.h>
 
+#include "Platform/Host.h"
 #include "Setup/FileDeploy.h"
 #include "Workloads.h"
-#include "Platform/Host.h"
 
 namespace FerrowindBench {
 namespace {

@@ -5,8 +5,8 @@
 #include <cstdlib>
 
 #include "LibraryInstall/ComponentInstall.h"
-#include "Workloads.h"
 #include "Platform/Host.h"
+#include "Workloads.h"
 
 namespace FerrowindBench {
 namespace {

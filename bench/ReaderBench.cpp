@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "LibraryInstall/LineFile.h"
+#include "Platform/Host.h"
 #include "Setup/ConfigReader.h"
 #include "Workloads.h"
-#include "Platform/Host.h"
 
 namespace FerrowindBench {
 namespace {

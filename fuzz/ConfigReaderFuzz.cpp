@@ -13,8 +13,8 @@
 
 #include "Base/Text.h"
 #include "FuzzCheck.h"
-#include "Setup/ConfigReader.h"
 #include "Platform/MemoryHost.h"
+#include "Setup/ConfigReader.h"
 
 namespace {
 

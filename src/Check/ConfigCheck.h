@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "Setup/ConfigReader.h"
 #include "Platform/Host.h"
+#include "Setup/ConfigReader.h"
 
 namespace Ferrowind {
 

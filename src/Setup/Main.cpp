@@ -1,5 +1,5 @@
 // The installer's entry point: no arguments are read; the exit code is always 0.
-#include "Setup/InstallRun.h"
 #include "Platform/Host.h"
+#include "Setup/InstallRun.h"
 
 int main() { return Ferrowind::RunInstallation(Ferrowind::SystemHost()); }

@@ -12,8 +12,8 @@
 #include <sstream>
 
 #include "../Scratch.h"
-#include "Setup/InstallRun.h"
 #include "Platform/MemoryHost.h"
+#include "Setup/InstallRun.h"
 
 namespace {
 namespace fs = std::filesystem;

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "Setup/FileDeploy.h"
 #include "Platform/MemoryHost.h"
+#include "Setup/FileDeploy.h"
 
 namespace Ferrowind {
 namespace {
