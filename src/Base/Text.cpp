@@ -1,5 +1,7 @@
 #include "Base/Text.h"
 
+#include <algorithm>
+
 namespace Ferrowind {
 
 namespace {
@@ -88,6 +90,27 @@ std::string WithBackslash(std::string_view s) {
 std::string FolderOf(std::string_view path) {
   const std::size_t cut = path.find_last_of("\\/:");
   return cut == std::string_view::npos ? std::string() : std::string(path.substr(0, cut + 1));
+}
+
+std::vector<std::string_view> SplitLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  // The next CR and the next LF are each searched for with the library's fast search, and
+  // searched again only once passed.
+  std::size_t nextCr = text.find(CR);
+  std::size_t nextLf = text.find(LF);
+  std::size_t start = 0;
+  while (start < text.size()) {
+    if (nextCr < start) nextCr = text.find(CR, start);
+    if (nextLf < start) nextLf = text.find(LF, start);
+    const std::size_t end = std::min(nextCr, nextLf);
+    if (end == std::string_view::npos) {
+      lines.push_back(text.substr(start));
+      break;
+    }
+    lines.push_back(text.substr(start, end - start));
+    start = end + (text[end] == CR && end + 1 < text.size() && text[end + 1] == LF ? 2 : 1);
+  }
+  return lines;
 }
 
 }  // namespace Ferrowind

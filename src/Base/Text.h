@@ -6,8 +6,19 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace Ferrowind {
+
+// The control bytes of text files: the line ends and the byte 26 that ends a text.
+constexpr char CR = 13;
+constexpr char LF = 10;
+constexpr char EndOfTextMark = 26;
+// The lines of text, each ended by CR LF, CR or LF; a break at the very end adds no line, so
+// empty text has none. Views into text.
+std::vector<std::string_view> SplitLines(std::string_view text);
+
+constexpr bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 // A blank is any byte of code 32 or less (so NUL, tab, CR and LF too).
 constexpr bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }

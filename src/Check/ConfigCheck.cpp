@@ -11,9 +11,6 @@
 namespace Ferrowind {
 
 namespace {
-constexpr char CR = 13;
-constexpr char LF = 10;
-constexpr char EndOfTextMark = 26;
 const std::string RootDirShown = "<RootDir>";
 
 // One line as the reader reads it: up to a CR or the end of the text. An LF inside it
@@ -48,18 +45,9 @@ std::vector<std::string> SplitAt(std::string_view s, char separator) {
 // Editor lines of text that is never read: CR LF, CR and LF each end one; a break at the
 // very end adds no line. The first entry is always there, possibly empty.
 std::vector<std::string> EditorLines(std::string_view s) {
-  std::vector<std::string> lines;
-  std::string current;
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == CR || s[i] == LF) {
-      lines.push_back(current);
-      current.clear();
-      if (s[i] == CR && i + 1 < s.size() && s[i + 1] == LF) ++i;
-    } else {
-      current += s[i];
-    }
-  }
-  if (!current.empty() || lines.empty()) lines.push_back(current);
+  const std::vector<std::string_view> split = SplitLines(s);
+  std::vector<std::string> lines(split.begin(), split.end());
+  if (lines.empty()) lines.emplace_back();
   return lines;
 }
 

@@ -8,8 +8,6 @@
 namespace Ferrowind {
 
 namespace {
-constexpr char CR = 13;
-constexpr char LF = 10;
 // The save writes the lines through a buffer of this size, not as one joined copy, so
 // that an edit holds the file little more than once.
 constexpr std::size_t WriteBlockSize = 256 * 1024;
@@ -64,23 +62,7 @@ void TLineList::SetText(std::unique_ptr<char[]> text, std::size_t size) {
   FLines.clear();
   FOwned.clear();
   FText = std::move(text);
-  const std::string_view all(FText.get(), size);
-  // The next CR and the next LF are each searched for with the library's fast search, and
-  // searched again only once passed.
-  std::size_t nextCr = all.find(CR);
-  std::size_t nextLf = all.find(LF);
-  std::size_t start = 0;
-  while (start < all.size()) {
-    if (nextCr < start) nextCr = all.find(CR, start);
-    if (nextLf < start) nextLf = all.find(LF, start);
-    const std::size_t end = std::min(nextCr, nextLf);
-    if (end == std::string_view::npos) {
-      FLines.push_back(all.substr(start));
-      break;
-    }
-    FLines.push_back(all.substr(start, end - start));
-    start = end + (all[end] == CR && end + 1 < all.size() && all[end + 1] == LF ? 2 : 1);
-  }
+  FLines = SplitLines(std::string_view(FText.get(), size));
 }
 
 void TLineList::StripLine(std::size_t i) { FLines[i] = StrippedView(FLines[i]); }

@@ -31,12 +31,6 @@ std::string LastComponent(std::string path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string FolderOf(const std::string& path) {
-  const std::string name = LastComponent(path);
-  std::string folder = path.substr(0, path.rfind(name));
-  return folder.empty() ? "." : folder;
-}
-
 // The Windows attribute word of the entry at path (relative to the folder open as folder,
 // or to the current folder), whose own name is name.
 std::optional<std::uint32_t> AttributesAt(const std::string& path, const std::string& name, int folder = AT_FDCWD) {
@@ -132,7 +126,8 @@ bool CopyData(int in, int out, std::uint64_t size) {
 }
 
 void SyncFolderOf(const std::string& path) {
-  const int fd = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const std::string folder = FolderOf(path);
+  const int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
   fsync(fd);
   close(fd);

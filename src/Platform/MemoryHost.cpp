@@ -14,7 +14,7 @@ const char* const OpNames[] = {
     "GetAttributes", "SetAttributes", "CopyFileTo", "MakeFolder", "RemoveFile", "ReplaceWith", "ProgramPath"};
 
 std::string WithoutTrailingSeparators(std::string path) {
-  while (path.size() > 1 && (path.back() == '\\' || path.back() == '/')) path.pop_back();
+  while (path.size() > 1 && IsSeparator(path.back())) path.pop_back();
   return path;
 }
 
@@ -38,7 +38,7 @@ std::string TMemoryHost::Fold(const std::string& path) {
   std::string folded;
   folded.reserve(path.size());
   for (const char c : path) {
-    const char s = c == '/' ? '\\' : FoldAscii(c);
+    const char s = IsSeparator(c) ? '\\' : FoldAscii(c);
     if (s == '\\' && !folded.empty() && folded.back() == '\\') continue;
     folded += s;
   }

@@ -15,7 +15,6 @@ namespace Ferrowind {
 
 namespace {
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 enum class TScan { Found, None, NoFolder, Failed };
 

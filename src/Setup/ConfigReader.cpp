@@ -8,9 +8,6 @@ namespace Ferrowind {
 
 namespace {
 constexpr std::size_t BlockSize = 64 * 1024;
-constexpr char CR = 13;
-constexpr char LF = 10;
-constexpr char EndOfTextMark = 26;
 constexpr std::string_view Keywords[] = {"",          "PACKAGE", "LANGUAGE", "PACKAGEFILE", "HELPFILE",
                                          "COMPONENT", "MESSAGE", "DELETE",   "COPYDIR"};
 constexpr std::size_t MaxValueLength = 1000;
