@@ -11,11 +11,8 @@ TPreviewHost::TPreviewHost(THost& base, const std::string& programPath, std::siz
 }
 
 bool TPreviewHost::ShowMessage(const std::string& text, TBoxKind kind) {
-  const char* name = kind == TBoxKind::Confirmation ? "confirmation"
-                     : kind == TBoxKind::Warning    ? "warning"
-                                                    : "information";
   const bool answer = kind != TBoxKind::Confirmation || ++FConfirmations != FCancelAt;
-  FShown.push_back({name, text, answer});
+  FShown.push_back({kind, text, answer});
   return answer;
 }
 

@@ -29,7 +29,7 @@ struct TPreviewBase {
 class TPreviewHost : private TPreviewBase, public TMemoryHost {
  public:
   struct TShownBox {
-    std::string Kind;  // "confirmation", "information" or "warning"
+    TBoxKind Kind;
     std::string Text;
     bool Answer;  // OK
   };

@@ -194,7 +194,8 @@ TPreview RunPreview(THost& base, const std::string& configPath, std::size_t canc
   preview.Files = host.FileChanges();
   // Every early end of the run leaves a confirmation or a warning last; the summary is the
   // only information box nothing follows.
-  if (!preview.Boxes.empty() && preview.Boxes.back().Kind == "information") preview.Summary = preview.Boxes.back().Text;
+  if (!preview.Boxes.empty() && preview.Boxes.back().Kind == TBoxKind::Information)
+    preview.Summary = preview.Boxes.back().Text;
   preview.ExitCode = preview.Summary ? PreviewReachesSummary : PreviewEndsEarly;
   return preview;
 }
@@ -203,9 +204,9 @@ std::string PreviewText(const TPreview& preview, const std::string& configPath) 
   std::string out = configPath + ": what the installer would do here (nothing has been changed)\n\nMessage boxes\n";
   for (std::size_t i = 0; i < preview.Boxes.size(); ++i) {
     const TPreviewHost::TShownBox& box = preview.Boxes[i];
-    std::string kind = box.Kind;
+    std::string kind = BoxKindName(box.Kind);
     kind[0] = static_cast<char>(kind[0] - 'a' + 'A');
-    if (box.Kind == "confirmation") kind += box.Answer ? " (answered OK)" : " (answered Cancel)";
+    if (box.Kind == TBoxKind::Confirmation) kind += box.Answer ? " (answered OK)" : " (answered Cancel)";
     out += "  " + std::to_string(i + 1) + ". " + kind + "\n" + BoxLines(box.Text);
   }
   out += "\nRegistry values\n";
@@ -260,7 +261,7 @@ std::string PreviewText(const TPreview& preview, const std::string& configPath) 
 std::string PreviewJson(const TPreview& preview, const std::string& configPath) {
   std::vector<std::string> boxes, values, help, files;
   for (const TPreviewHost::TShownBox& box : preview.Boxes) {
-    boxes.push_back("{\"kind\": " + JsonString(box.Kind) + ", \"text\": " + JsonString(box.Text) +
+    boxes.push_back("{\"kind\": " + JsonString(BoxKindName(box.Kind)) + ", \"text\": " + JsonString(box.Text) +
                     ", \"answer\": " + JsonString(box.Answer ? "ok" : "cancel") + "}");
   }
   for (const TPreviewHost::TValueChange& value : preview.Values) {

@@ -23,6 +23,10 @@ enum class TRegAccess { Read, Write };
 // A message box's icon and buttons: a warning or an information with OK; a confirmation
 // is an information with OK and Cancel.
 enum class TBoxKind { Warning, Information, Confirmation };
+// The kind's name in lower case, as reports write it.
+inline const char* BoxKindName(TBoxKind kind) {
+  return kind == TBoxKind::Warning ? "warning" : kind == TBoxKind::Confirmation ? "confirmation" : "information";
+}
 
 // Windows file attribute bits.
 constexpr std::uint32_t AttrReadOnly = 1;

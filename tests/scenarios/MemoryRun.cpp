@@ -123,9 +123,7 @@ int main(int argc, char** argv) {
   }
   for (std::size_t i = firstBox; i < host.Boxes().size(); ++i) {
     const TMemoryHost::TBox& box = host.Boxes()[i];
-    const char* kind = box.Kind == TBoxKind::Warning        ? "warning"
-                       : box.Kind == TBoxKind::Confirmation ? "confirmation"
-                                                            : "information";
+    const char* kind = BoxKindName(box.Kind);
     std::cout << "{\"kind\": \"" << kind << "\", \"text\": \"" << Hex(box.Text) << "\"}\n";
   }
   Save(host, dir / "after");
