@@ -55,17 +55,6 @@ std::optional<std::uint32_t> AttributesAt(const std::string& path, const std::st
   return attributes;
 }
 
-bool WriteAll(int fd, const char* data, std::size_t count, std::size_t* written) {
-  *written = 0;
-  while (*written < count) {
-    const ssize_t put = write(fd, data + *written, count - *written);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return false;
-    *written += static_cast<std::size_t>(put);
-  }
-  return true;
-}
-
 // A descriptor closed when it goes out of scope.
 class TDescriptor {
  public:
@@ -123,14 +112,6 @@ bool CopyData(int in, int out, std::uint64_t size) {
     std::size_t written = 0;
     if (!WriteAll(out, buffer.data(), static_cast<std::size_t>(got), &written)) return false;
   }
-}
-
-void SyncFolderOf(const std::string& path) {
-  const std::string folder = FolderOf(path);
-  const int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  fsync(fd);
-  close(fd);
 }
 
 // One answer line, read a byte at a time so that nothing after it is taken from the input.

@@ -1,7 +1,9 @@
 #include "Platform/PosixPaths.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstddef>
@@ -14,7 +16,6 @@
 namespace Ferrowind {
 
 namespace {
-
 
 enum class TScan { Found, None, NoFolder, Failed };
 
@@ -161,6 +162,25 @@ bool ExistsFollowing(const std::string& path, TLooked looked, struct stat* info)
   if (looked == TLooked::Missing) return false;
   if (looked == TLooked::Exists && !S_ISLNK(info->st_mode)) return true;
   return stat(path.c_str(), info) == 0;
+}
+
+bool WriteAll(int fd, const char* data, std::size_t count, std::size_t* written) {
+  *written = 0;
+  while (*written < count) {
+    const ssize_t put = write(fd, data + *written, count - *written);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return false;
+    *written += static_cast<std::size_t>(put);
+  }
+  return true;
+}
+
+void SyncFolderOf(const std::string& path) {
+  const std::string folder = FolderOf(path);
+  const int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  fsync(fd);
+  close(fd);
 }
 
 }  // namespace Ferrowind

@@ -25,6 +25,11 @@ std::string ResolvePosixPath(const std::string& path, TLooked* looked = nullptr,
 // already knows.
 bool ExistsFollowing(const std::string& path, TLooked looked, struct stat* info);
 
+// Writes all of data, resuming after interruptions; *written says how much went out.
+bool WriteAll(int fd, const char* data, std::size_t count, std::size_t* written);
+// Makes a rename or a creation in path's folder durable; a failure only leaves it less so.
+void SyncFolderOf(const std::string& path);
+
 // Windows wildcard match ignoring ASCII case: "*" any run of bytes, "?" one byte; "*.*"
 // matches every name.
 bool MatchesWildcard(const std::string& pattern, const std::string& name);

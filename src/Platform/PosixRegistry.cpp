@@ -363,16 +363,8 @@ bool SaveFileAtomically(const std::string& path, const std::string& text) {
   std::string temp = target + ".XXXXXX";
   const int fd = mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) return false;
-  bool ok = true;
   std::size_t done = 0;
-  while (ok && done < text.size()) {
-    const ssize_t put = write(fd, text.data() + done, text.size() - done);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0)
-      ok = false;
-    else
-      done += static_cast<std::size_t>(put);
-  }
+  bool ok = WriteAll(fd, text.data(), text.size(), &done);
   ok = ok && fchmod(fd, mode) == 0 && fsync(fd) == 0;
   ok = close(fd) == 0 && ok;
   ok = ok && rename(temp.c_str(), target.c_str()) == 0;
@@ -381,13 +373,7 @@ bool SaveFileAtomically(const std::string& path, const std::string& text) {
     return false;
   }
   // The rename is done; syncing the folder only makes it durable, so its outcome is moot.
-  const std::size_t slash = target.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
-  const int dirFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd >= 0) {
-    fsync(dirFd);
-    close(dirFd);
-  }
+  SyncFolderOf(target);
   return true;
 }
 
