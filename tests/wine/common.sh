@@ -159,14 +159,21 @@ ResetRegistry() {
 # The user's Borland key as UTF-8 text with LF line ends, without the header line.
 ExportUserKeys() {
   local out=$1
-  local raw=$out.utf16
-  rm -f "$raw"
-  if "$Wine" reg export 'HKCU\Software\Borland' "$(WinPath "$raw")" /y /reg:32 >/dev/null 2>&1; then
-    iconv -f UTF-16 -t UTF-8 "$raw" | tr -d '\r' | sed 1d >"$out"
-  else
-    : >"$out"
-  fi
-  rm -f "$raw"
+  local raw=$out.utf16 try
+  : >"$out"
+  # An export can fail while another Wine program of the prefix ends; only a key that is not
+  # there exports as nothing.
+  for try in 1 2 3; do
+    rm -f "$raw"
+    if "$Wine" reg export 'HKCU\Software\Borland' "$(WinPath "$raw")" /y /reg:32 >"$raw.log" 2>&1; then
+      iconv -f UTF-16 -t UTF-8 "$raw" | tr -d '\r' | sed 1d >"$out"
+      break
+    fi
+    "$Wine" reg query 'HKCU\Software\Borland' /reg:32 >/dev/null 2>&1 || break
+    [ "$try" -lt 3 ] || Fail "reg export of the user's keys failed: $(tr -d '\r' <"$raw.log")"
+    sleep 0.5
+  done
+  rm -f "$raw" "$raw.log"
 }
 
 # A Unix path as Wine names it (drive Z: maps /).
