@@ -102,11 +102,6 @@ std::string TMemoryHost::KeyName(TRootKey root, const std::string& path) {
   return Fold((root == TRootKey::LocalMachine ? "HKLM\\" : "HKCU\\") + path);
 }
 
-std::string TMemoryHost::Parent(const std::string& folded) {
-  const std::size_t cut = folded.rfind('\\');
-  return cut == std::string::npos ? std::string() : folded.substr(0, cut);
-}
-
 bool TMemoryHost::Enter(TOp op, const std::string& path) {
   ++FCalls;
   FLog.push_back(std::string(OpNames[static_cast<int>(op)]) + " " + path);
@@ -153,8 +148,8 @@ std::size_t TMemoryHost::ValueCount(TRootKey root, const std::string& path) cons
 void TMemoryHost::AddFolder(const std::string& path, std::uint32_t attributes) {
   const std::string folded = Fold(path);
   if (folded.empty()) return;
-  const std::string parent = Parent(folded);
-  if (!parent.empty() && !FFiles.count(parent)) AddFolder(path.substr(0, path.find_last_of("\\/")));
+  const std::string parent = FolderPart(path);
+  if (!parent.empty() && !FFiles.count(Fold(parent))) AddFolder(parent);
   TNode& node = FFiles[folded];
   node.Name = path;
   node.IsFolder = true;
@@ -163,8 +158,8 @@ void TMemoryHost::AddFolder(const std::string& path, std::uint32_t attributes) {
 
 void TMemoryHost::AddFile(const std::string& path, const std::string& data, std::uint32_t attributes) {
   const std::string folded = Fold(path);
-  const std::string parent = Parent(folded);
-  if (!parent.empty() && !FFiles.count(parent)) AddFolder(path.substr(0, path.find_last_of("\\/")));
+  const std::string parent = FolderPart(path);
+  if (!parent.empty() && !FFiles.count(Fold(parent))) AddFolder(parent);
   FFiles[folded] = {path, false, data, attributes & ~AttrDirectory};
 }
 

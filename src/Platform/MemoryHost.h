@@ -132,7 +132,6 @@ class TMemoryHost : public THost {
   };
   // Every node the run touched, by folded path.
   std::vector<std::pair<std::string, TNode>> TouchedNodes() const;
-  THost* Base() const { return FBase; }
 
  private:
   struct TKey {
@@ -161,7 +160,6 @@ class TMemoryHost : public THost {
   bool Enter(TOp op, const std::string& path);  // logs the call; false when it must fail
   static std::string Fold(const std::string& path);
   static std::string KeyName(TRootKey root, const std::string& path);
-  static std::string Parent(const std::string& folded);
   bool IsSharedAway(const std::string& folded, bool wantExclusive) const;
   TNode* Find(const std::string& path);        // nullptr when neither the model nor the base has it
   TNode* FindFolder(const std::string& path);  // the folder that holds path; nullptr when none
