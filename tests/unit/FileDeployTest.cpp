@@ -19,7 +19,8 @@ class FileDeploy : public ::testing::Test {
 
 // Subfolders are copied whole, nested folders made, dot names and files lying directly in
 // the folder skipped; a missing source copies nothing and is fine. A top-level folder
-// missing in the IDE fails the run's copy (the scenarios missing_copy_folder and flags_across_targets).
+// missing in the IDE fails the run's copy (scenarios missing_copy_folder and
+// flags_across_targets).
 TEST_F(FileDeploy, CopiesSubfoldersIntoExistingTopLevelFolders) {
   for (const auto& [path, data] : {std::pair{"Files\\top.txt", "not copied"},
                                    {"Files\\Lib\\w.dcu", "dcu"},
