@@ -21,6 +21,8 @@
 #   help <ide>\Help\Delphi3.cfg +:LINK W.hlp    each line a help file gains (+) or loses (-)
 #   file created <ide>\Lib\W.dcu        each file or folder made, replaced, removed, or whose
 #                                       attributes alone change
+#   -- <ide>\Help\Delphi3.cfg --        a file's whole content afterwards, written as above
+#                                       (a preview shows no content: it is not compared there)
 #
 # Texts and quoted strings take the escapes \r \n \t \xHH \" \\; any other backslash is
 # itself. Paths and registry names compare as Windows compares them: case folded.
@@ -78,7 +80,7 @@ class Scenario:
         self.Name = os.path.splitext(os.path.basename(path))[0]
         self.Changes, self.Files, self.Skips, self.Runs, self.Held = [], {}, {}, 1, []
         self.WineRoots = {label: "C:\\fw\\s\\%s\\%s" % (self.Name, label[1:-1]) for label in ("<ide>", "<pkg>")}
-        self.Boxes, self.Values, self.Help, self.FileChanges = [], {}, {}, {}
+        self.Boxes, self.Values, self.Help, self.FileChanges, self.After = [], {}, {}, {}, {}
         section, expecting = None, False
         with open(path, encoding="utf-8") as f:
             lines = f.read().split("\n")[:-1]
@@ -87,11 +89,11 @@ class Scenario:
             header = re.fullmatch(r"-- (.+?)( \(raw\))? --", line)
             if header:
                 section = header.group(1)
-                self.Files[section] = (bool(header.group(2)), [])
+                (self.After if expecting else self.Files)[section] = (bool(header.group(2)), [])
             elif line == "== expect":
                 section, expecting = None, True
             elif section:
-                self.Files[section][1].append(line)
+                (self.After if expecting else self.Files)[section][1].append(line)
             elif not line.strip() or line.startswith("#"):
                 continue
             elif not expecting:
@@ -133,8 +135,8 @@ class Scenario:
         else:
             raise SystemExit(where + "unknown expectation " + line)
 
-    def FileBytes(self, name):
-        raw, lines = self.Files[name]
+    def FileBytes(self, name, files=None):
+        raw, lines = (files or self.Files)[name]
         return Unescape("\n".join(lines)) if raw else b"".join(l.encode("utf-8") + b"\r\n" for l in lines)
 
     def CancelAt(self):
@@ -149,7 +151,8 @@ class Scenario:
         """What must come out, with the IDE folder named as the host names it."""
         root = ideRoot.encode("utf-8")
         values = {(k, n.replace(Fold("<ide>"), Fold(root))): d.replace(b"<ide>", root) for (k, n), d in self.Values.items()}
-        return Outcome(self.Boxes, self.FileChanges, self.Help, values)
+        contents = {Fold(p): self.FileBytes(p, self.After) for p in self.After}
+        return Outcome(self.Boxes, self.FileChanges, self.Help, values, contents)
 
 # --- states: files {folded "<ide>\...": (shown, bytes or None for a folder, read-only)} and
 # registry values {(folded key, folded name): (key, name, data)} --------------------------
@@ -200,7 +203,7 @@ def StartState(scenario, ideRoot, program, view64=False):
             files[Fold("<pkg>\\Setup.exe")] = ("<pkg>\\Setup.exe", program, False)
             ParseRegedit(open(os.path.join(Top, "examples", "registry.reg.in"), encoding="utf-8").read(), values)
         elif word == "readonly":
-            files[Fold(rest)] = files[Fold(rest)][:2] + (True,)
+            continue  # once the scenario's own files are there too
         elif word == "remove":
             for key in [k for k in files if k == Fold(rest) or k.startswith(Fold(rest) + b"\\")]:
                 del files[key]
@@ -217,6 +220,8 @@ def StartState(scenario, ideRoot, program, view64=False):
         for i in range(2, len(parts)):
             files.setdefault(Fold("\\".join(parts[:i])), ("\\".join(parts[:i]), None, False))
         files[Fold(name)] = ("\\".join(parts), scenario.FileBytes(name), False)
+    for path in (rest for word, rest, _ in scenario.Changes if word == "readonly"):
+        files[Fold(path)] = files[Fold(path)][:2] + (True,)
     # The registry names the IDE folder as the host spells it.
     root, placed = ideRoot.encode("utf-8"), {}
     for (key, name, data) in (values64 if view64 else values).values():
@@ -260,8 +265,9 @@ def WriteState(files, values, folder, ide, pkg, regedit, encoding="utf-8"):
 # --- outcomes -----------------------------------------------------------------------------
 
 
-def Outcome(boxes, files, help, values):
-    return {"boxes": [(b["kind"], Show(b["text"])) for b in boxes],
+def Outcome(boxes, files, help, values, contents=None):
+    shown = {} if contents is None else {"contents": {p.decode("latin-1"): Show(d) for p, d in contents.items()}}
+    return {**shown, "boxes": [(b["kind"], Show(b["text"])) for b in boxes],
             "files": sorted((p.decode("latin-1"), c) for p, c in files.items()),
             "help": {p.decode("latin-1"): sorted(map(Show, lines)) for p, lines in help.items()},
             "registry values changed": sorted((k.decode("latin-1"), n.decode("latin-1"), Show(d) if d is not None else None)
@@ -285,7 +291,8 @@ def StateOutcome(scenario, boxes, before, after, beforeValues, afterValues):
     values = {key: bare(afterValues.get(key)) for key in set(beforeValues) | set(afterValues)
               if bare(beforeValues.get(key)) != bare(afterValues.get(key))}
     help = {p: LineChanges((before.get(p) or (0, b""))[1], (after.get(p) or (0, b""))[1]) for p in scenario.Help}
-    return Outcome(boxes, {k: c for k, c in files.items() if c}, help, values)
+    contents = {Fold(p): (after.get(Fold(p)) or (0, b"(none)"))[1] or b"(a folder)" for p in scenario.After}
+    return Outcome(boxes, {k: c for k, c in files.items() if c}, help, values, contents)
 
 
 def PreviewOutcome(report, ide, pkg):
@@ -303,7 +310,7 @@ def PreviewOutcome(report, ide, pkg):
 
 def Compare(expected, seen, problems=None):
     problems = [] if problems is None else problems
-    for what in expected:
+    for what in seen:
         if expected[what] != seen[what]:
             problems.append("%s:\n  expected %s\n  seen     %s" % (what, expected[what], seen[what]))
     return problems
