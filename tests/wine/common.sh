@@ -18,6 +18,10 @@ Fail() {
 }
 
 Failures=0
+# The system's interpreter when there is one: a version manager's shim costs a third of a
+# second at every start.
+Python=/usr/bin/python3
+[ -x "$Python" ] || Python=python3
 
 # UseConfig <config>: the environment for one configuration (x86-win64, x86-win32 or
 # x64-win64), given FERROWIND_WINE_WORK. Exports WINEPREFIX, WINEARCH, WINELOADER,
@@ -146,14 +150,14 @@ StopServers() {
 }
 
 # Empties the Borland keys, then imports a REGEDIT4 file into the 32-bit view, where the
-# IDEs register and where the 64-bit Setup.exe looks too (a 32-bit prefix has that view
-# only, and /reg:32 names it). The user's Software key is one for both views.
+# IDEs register and where the 64-bit Setup.exe looks too (a 32-bit prefix has that view only,
+# and /reg:32 names it). The user's Software key is one for both views, and is emptied by the
+# import itself; Wine's import leaves a machine key of the 32-bit view in place.
 ResetRegistry() {
+  local file=$1.reset
   "$Wine" reg delete 'HKLM\Software\Borland' /f /reg:32 >/dev/null 2>&1 || true
-  "$Wine" reg delete 'HKCU\Software\Borland' /f /reg:32 >/dev/null 2>&1 || true
-  if [ $# -gt 0 ]; then
-    "$Wine" reg import "$1" /reg:32 >/dev/null 2>&1 || { echo "reg import $1 failed" >&2; exit 1; }
-  fi
+  { printf 'REGEDIT4\r\n\r\n[-HKEY_CURRENT_USER\\SOFTWARE\\Borland]\r\n'; tail -n +2 "$1"; } >"$file"
+  "$Wine" reg import "$file" /reg:32 >/dev/null 2>&1 || { echo "reg import $1 failed" >&2; exit 1; }
 }
 
 # The user's Borland key as UTF-8 text with LF line ends, without the header line.
@@ -211,7 +215,7 @@ RunSetup() {
     fi
     window=$(xdotool search --onlyvisible --name "^$Caption\$" 2>/dev/null | head -n 1)
     if [ -z "$window" ] || [ "$window" = "$previous" ]; then
-      sleep 0.2
+      sleep 0.05
       continue
     fi
     local answer=${answers[$answered]:-ok}
@@ -219,19 +223,19 @@ RunSetup() {
     [ "$answer" = cancel ] && key=Escape
     # The box is mapped before its dialog has set itself up: wait for Wine's trace of it.
     local waited
-    for ((waited = 0; waited < 50; waited++)); do
+    for ((waited = 0; waited < 100; waited++)); do
       [ "$(grep -ac MSGBOX_OnInit "$trace")" -gt "$answered" ] && break
-      sleep 0.1
+      sleep 0.05
     done
     local tries=0
     while xdotool search --onlyvisible --name "^$Caption\$" 2>/dev/null | grep -qx "$window"; do
-      if [ $((tries % 20)) -eq 0 ]; then
+      if [ $((tries % 40)) -eq 0 ]; then
         echo "$(date +%T.%N) box $((answered + 1)) window $window: $key" >>"$logs/.answers.log"
         xdotool windowfocus --sync "$window" key "$key" 2>/dev/null || true
       fi
       tries=$((tries + 1))
-      [ "$tries" -ge 100 ] && break
-      sleep 0.1
+      [ "$tries" -ge 200 ] && break
+      sleep 0.05
     done
     previous=$window
     answered=$((answered + 1))

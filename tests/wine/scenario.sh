@@ -44,7 +44,7 @@ ReleaseFiles() {
   done
 }
 
-mapfile -t layout < <(python3 "$runner" layout "$file" "$DriveC")
+mapfile -t layout < <("$Python" "$runner" layout "$file" "$DriveC")
 [ "${#layout[@]}" -ge 6 ] || { echo "cannot lay out $file" >&2; exit 1; }
 read -r runs cancelAt answers <<<"${layout[0]}"
 Work=${layout[3]} Ide=${layout[4]} Pkg=${layout[5]}
@@ -92,5 +92,5 @@ ReleaseFiles
 touch "$Work/boxes.txt"
 ExportUserKeys "$Work/after.reg"
 [ "$SetupExit" = 0 ] || Fail "Setup.exe exit code $SetupExit"
-python3 "$runner" compare "$file" "$DriveC" || Fail "the outcome differs from the scenario's"
+"$Python" "$runner" compare "$file" "$DriveC" || Fail "the outcome differs from the scenario's"
 Finish
