@@ -25,9 +25,21 @@ for dll in $imports; do
   case "$dll" in KERNEL32.DLL|USER32.DLL|ADVAPI32.DLL|MSVCRT.DLL) ;; *) fail "imports $dll" ;; esac
 done
 
-# The oldest Windows: the header's subsystem version and every imported function.
-python3 "$here/pe-check.py" "$here/windows-xp-functions.txt" "$exe" "$build/ferrowind-check.exe" ||
-  fail "Setup.exe or ferrowind-check.exe would not load on Windows XP"
+# The oldest Windows: the header asks for a subsystem version the loader of Windows XP (5.1)
+# accepts, and every imported function is one that XP's DLL exports (windows-xp-functions.txt).
+for program in "$exe" "$build/ferrowind-check.exe"; do
+  header=$("$objdump" -p "$program")
+  major=$(sed -n 's/^MajorSubsystemVersion\s*//p' <<<"$header")
+  minor=$(sed -n 's/^MinorSubsystemVersion\s*//p' <<<"$header")
+  echo "$(basename "$program"): subsystem version $major.$minor"
+  [ $((major * 100 + minor)) -le 501 ] || fail "$(basename "$program") asks for Windows $major.$minor; XP refuses it"
+  while read -r dll function; do
+    awk -v dll="[$dll]" -v f="$function" '/^\[/ { in_dll = toupper($0) == dll } in_dll && $0 == f { found = 1 }
+      END { exit !found }' "$here/windows-xp-functions.txt" ||
+      fail "$(basename "$program") imports $dll $function, which Windows XP lacks"
+  done < <(awk '/DLL Name:/ { dll = toupper($3) } dll && /^\t[0-9a-f]+\t +[0-9]+ +[A-Za-z_]/ { print dll, $3 }
+                /^$/ { dll = "" }' <<<"$header")
+done
 
 size=$(stat -c %s "$exe")
 echo "size: $size bytes"
