@@ -1,6 +1,7 @@
 #include "Check/PreviewHost.h"
 
 #include "Base/Text.h"
+#include "Base/WindowsNames.h"
 #include "Platform/WholeFile.h"
 
 namespace Ferrowind {
@@ -25,9 +26,10 @@ bool TPreviewHost::RegOpen(TRootKey root, const std::string& path, TRegAccess ac
 bool TPreviewHost::RegSet(THandle key, const std::string& name, const std::string& data) {
   if (!TMemoryHost::RegSet(key, name, data)) return false;
   const auto& [root, path] = FKeyPaths[key];
-  const std::string id = std::string(RootKeyName(root)) + "\\" + ToUpperAscii(path) + "\n" + ToUpperAscii(name);
+  const std::string id =
+      std::string(RootKeyName(root)) + "\\" + FoldedName(CString(path)) + "\n" + FoldedName(CString(name));
   const auto [index, added] = FValueIndex.try_emplace(id, FValues.size());
-  if (added) FValues.push_back({root, path, name, data});
+  if (added) FValues.push_back({root, path, std::string(CString(name)), data});
   FValues[index->second].New = data;
   return true;
 }

@@ -83,6 +83,13 @@ bool HeldElsewhere(const std::string& path, TDescriptor* hold) {
   return hold->Get() >= 0 && flock(hold->Get(), LOCK_EX | LOCK_NB) != 0;
 }
 
+// Whether info is the running program's own file, which Windows keeps from being removed or
+// written while the program runs.
+bool IsRunningProgram(const struct stat& info) {
+  struct stat self {};
+  return stat("/proc/self/exe", &self) == 0 && self.st_dev == info.st_dev && self.st_ino == info.st_ino;
+}
+
 mode_t CreationMask() {
   static const mode_t mask = [] {
     const mode_t current = umask(0);
@@ -275,7 +282,7 @@ bool THostPosix::FileOpen(const std::string& path, TFileAccess access, TFileShar
   struct stat info {};
   if (stat(real.c_str(), &info) == 0) {
     if (!S_ISREG(info.st_mode)) return false;
-    if (writing && (info.st_mode & S_IWUSR) == 0) return false;  // read-only, as Windows refuses
+    if (writing && ((info.st_mode & S_IWUSR) == 0 || IsRunningProgram(info))) return false;  // as Windows refuses
   } else if (create == TFileCreate::OpenExisting) {
     return false;
   }
@@ -344,8 +351,10 @@ void THostPosix::FileClose(THandle file) {
   FFiles.erase(it);
 }
 
-TFind THostPosix::FindFirst(const std::string& pattern, THandle* find, TFindEntry* entry) {
+TFind THostPosix::FindFirst(const std::string& given, THandle* find, TFindEntry* entry) {
   *find = 0;
+  std::string pattern;
+  if (!WindowsPath(given, TPathUse::Pattern, &pattern)) return TFind::Failed;
   const std::size_t separator = pattern.find_last_of("\\/");
   const std::string folder = separator == std::string::npos ? "" : pattern.substr(0, separator + 1);
   const std::string last = separator == std::string::npos ? pattern : pattern.substr(separator + 1);
@@ -382,7 +391,7 @@ TFind THostPosix::FindFirst(const std::string& pattern, THandle* find, TFindEntr
       closedir(dir);
       return TFind::Failed;
     }
-    std::sort(names.begin(), names.end());
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) { return ListsBefore(a, b); });
     for (const std::string& name : names) {
       if (name == "." || name == "..") {
         found.Entries.push_back({name, AttrDirectory});
@@ -432,15 +441,17 @@ bool THostPosix::CopyFileTo(const std::string& source, const std::string& destin
   struct stat fromInfo {
   }, toInfo{};
   TLooked fromLooked = TLooked::Unknown, toLooked = TLooked::Unknown;
-  const std::string from = ResolvePosixPath(source, &fromLooked, &fromInfo);
-  const std::string to = ResolvePosixPath(destination, &toLooked, &toInfo);
+  const std::string from = ResolvePosixPath(source, TPathUse::File, &fromLooked, &fromInfo);
+  const std::string to = ResolvePosixPath(destination, TPathUse::File, &toLooked, &toInfo);
   // Decided before any open: opening a device or a FIFO can block or have effects.
   if (from.empty() || to.empty() || !ExistsFollowing(from, fromLooked, &fromInfo) || !S_ISREG(fromInfo.st_mode)) {
     return false;
   }
   const bool replacing = ExistsFollowing(to, toLooked, &toInfo);
   if (replacing) {
-    if (failIfExists || !S_ISREG(toInfo.st_mode) || (toInfo.st_mode & S_IWUSR) == 0) return false;
+    if (failIfExists || !S_ISREG(toInfo.st_mode) || (toInfo.st_mode & S_IWUSR) == 0 || IsRunningProgram(toInfo)) {
+      return false;
+    }
     // Copying a file onto itself would truncate it before reading it.
     if (toInfo.st_dev == fromInfo.st_dev && toInfo.st_ino == fromInfo.st_ino) return false;
   }
@@ -475,7 +486,7 @@ bool THostPosix::CopyFileTo(const std::string& source, const std::string& destin
 }
 
 bool THostPosix::MakeFolder(const std::string& path) {
-  const std::string real = ResolvePosixPath(path);
+  const std::string real = ResolvePosixPath(path, TPathUse::NewFolder);
   return !real.empty() && mkdir(real.c_str(), 0755) == 0;
 }
 
@@ -487,8 +498,8 @@ bool THostPosix::RemoveFile(const std::string& path) {
     // The link goes, not what it names; a folder link is a folder to Windows.
     struct stat target {};
     if (stat(real.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) return false;
-  } else if (S_ISDIR(info.st_mode) || (info.st_mode & S_IWUSR) == 0) {
-    return false;  // Windows refuses to delete a read-only file
+  } else if (S_ISDIR(info.st_mode) || (info.st_mode & S_IWUSR) == 0 || IsRunningProgram(info)) {
+    return false;  // Windows refuses to delete a read-only file or a running program
   }
   TDescriptor hold;
   if (S_ISREG(info.st_mode) && HeldElsewhere(real, &hold)) return false;
@@ -507,7 +518,7 @@ bool THostPosix::ReplaceWith(const std::string& source, const std::string& desti
   if (HeldElsewhere(from, &holdFrom)) return false;
   if (stat(to.c_str(), &toInfo) == 0) {
     // A rename as root would replace a read-only file; Windows refuses, and so do we.
-    if (!S_ISREG(toInfo.st_mode) || (toInfo.st_mode & S_IWUSR) == 0) return false;
+    if (!S_ISREG(toInfo.st_mode) || (toInfo.st_mode & S_IWUSR) == 0 || IsRunningProgram(toInfo)) return false;
     if (HeldElsewhere(to, &holdTo)) return false;
   }
   // The file in place keeps the replacing file's permissions, as MoveFileExA leaves the

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "Base/Text.h"
+#include "Base/WindowsNames.h"
 #include "Platform/WholeFile.h"
 
 namespace Ferrowind {
@@ -34,24 +35,34 @@ std::string FolderPart(const std::string& path) {
 
 TMemoryHost::TMemoryHost(THost* base) : FBase(base) {}
 
+std::string TMemoryHost::Normal(const std::string& path) {
+  std::string normal;
+  return WindowsPath(path, TPathUse::File, &normal) ? normal : path;
+}
+
 std::string TMemoryHost::Fold(const std::string& path) {
-  std::string folded;
-  folded.reserve(path.size());
-  for (const char c : path) {
-    const char s = IsSeparator(c) ? '\\' : FoldAscii(c);
-    if (s == '\\' && !folded.empty() && folded.back() == '\\') continue;
-    folded += s;
-  }
-  while (folded.size() > 1 && folded.back() == '\\') folded.pop_back();
+  std::string folded = FoldedName(Normal(path));
+  std::replace(folded.begin(), folded.end(), '/', '\\');
   return folded;
 }
 
-TMemoryHost::TNode* TMemoryHost::Find(const std::string& path) {
-  const std::string folded = Fold(path);
+std::string TMemoryHost::FoldKey(const std::string& name) {
+  std::string_view key = CString(name);
+  while (!key.empty() && key.back() == '\\') key.remove_suffix(1);
+  return FoldedName(key);
+}
+
+bool TMemoryHost::Named(const std::string& path, TPathUse use) {
+  std::string normal;
+  return WindowsPath(path, use, &normal);
+}
+
+TMemoryHost::TNode* TMemoryHost::Find(const std::string& given) {
+  const std::string path = Normal(given), folded = Fold(path);
   auto it = FFiles.find(folded);
   std::uint32_t attributes = 0;
   if (it == FFiles.end() && FBase != nullptr && !folded.empty() && FBase->GetAttributes(path, &attributes)) {
-    TNode node{WithoutTrailingSeparators(path), (attributes & AttrDirectory) != 0, std::string(), attributes};
+    TNode node{path, (attributes & AttrDirectory) != 0, std::string(), attributes};
     node.InBase = true;
     node.Loaded = node.IsFolder;
     // Named as the base names it: the run may spell it in another case.
@@ -67,7 +78,7 @@ TMemoryHost::TNode* TMemoryHost::Find(const std::string& path) {
 }
 
 TMemoryHost::TNode* TMemoryHost::FindFolder(const std::string& path) {
-  TNode* folder = Find(FolderPart(path));
+  TNode* folder = Find(FolderPart(Normal(path)));
   return folder != nullptr && folder->IsFolder ? folder : nullptr;
 }
 
@@ -99,7 +110,7 @@ std::vector<std::pair<std::string, TMemoryHost::TNode>> TMemoryHost::TouchedNode
 }
 
 std::string TMemoryHost::KeyName(TRootKey root, const std::string& path) {
-  return Fold((root == TRootKey::LocalMachine ? "HKLM\\" : "HKCU\\") + path);
+  return FoldKey((root == TRootKey::LocalMachine ? "HKLM\\" : "HKCU\\") + path);
 }
 
 bool TMemoryHost::Enter(TOp op, const std::string& path) {
@@ -107,16 +118,14 @@ bool TMemoryHost::Enter(TOp op, const std::string& path) {
   FLog.push_back(std::string(OpNames[static_cast<int>(op)]) + " " + path);
   if (FStrict) ++FStrictViolations;
   if (FFailCall != 0 && FCalls == FFailCall) return false;
-  const std::string folded = Fold(path);
+  const std::string folded = FoldedName(path);
   for (const TFault& fault : FFaults) {
     if (fault.Op == op && folded.find(fault.PathPart) != std::string::npos) return false;
   }
   return true;
 }
 
-void TMemoryHost::FailOperation(TOp op, const std::string& pathPart) {
-  FFaults.push_back({op, pathPart.empty() ? std::string() : Fold(pathPart)});
-}
+void TMemoryHost::FailOperation(TOp op, const std::string& pathPart) { FFaults.push_back({op, FoldedName(pathPart)}); }
 
 void TMemoryHost::HoldOpen(const std::string& path) { FHeld.insert(Fold(path)); }
 
@@ -127,13 +136,13 @@ std::size_t TMemoryHost::OpenHandles() const { return FOpenKeys.size() + FOpenFi
 void TMemoryHost::AddKey(TRootKey root, const std::string& path) { FKeys[KeyName(root, path)]; }
 
 void TMemoryHost::SetValue(TRootKey root, const std::string& path, const std::string& name, const std::string& data) {
-  FKeys[KeyName(root, path)].Values[Fold(name)] = {name, data};
+  FKeys[KeyName(root, path)].Values[FoldKey(name)] = {std::string(CString(name)), data};
 }
 
 std::optional<std::string> TMemoryHost::Value(TRootKey root, const std::string& path, const std::string& name) const {
   const auto key = FKeys.find(KeyName(root, path));
   if (key == FKeys.end()) return std::nullopt;
-  const auto value = key->second.Values.find(Fold(name));
+  const auto value = key->second.Values.find(FoldKey(name));
   if (value == key->second.Values.end()) return std::nullopt;
   return value->second.second;
 }
@@ -145,8 +154,8 @@ std::size_t TMemoryHost::ValueCount(TRootKey root, const std::string& path) cons
 
 // ---- File tree set-up.
 
-void TMemoryHost::AddFolder(const std::string& path, std::uint32_t attributes) {
-  const std::string folded = Fold(path);
+void TMemoryHost::AddFolder(const std::string& given, std::uint32_t attributes) {
+  const std::string path = Normal(given), folded = Fold(path);
   if (folded.empty()) return;
   const std::string parent = FolderPart(path);
   if (!parent.empty() && !FFiles.count(Fold(parent))) AddFolder(parent);
@@ -156,8 +165,8 @@ void TMemoryHost::AddFolder(const std::string& path, std::uint32_t attributes) {
   node.Attributes = attributes | AttrDirectory;
 }
 
-void TMemoryHost::AddFile(const std::string& path, const std::string& data, std::uint32_t attributes) {
-  const std::string folded = Fold(path);
+void TMemoryHost::AddFile(const std::string& given, const std::string& data, std::uint32_t attributes) {
+  const std::string path = Normal(given), folded = Fold(path);
   const std::string parent = FolderPart(path);
   if (!parent.empty() && !FFiles.count(Fold(parent))) AddFolder(parent);
   FFiles[folded] = {path, false, data, attributes & ~AttrDirectory};
@@ -232,7 +241,7 @@ TRegRead TMemoryHost::RegQuery(THandle key, const std::string& name, std::string
   // As on Windows, a key opened for writing cannot be queried.
   if (open == FOpenKeys.end() || open->second.Access != TRegAccess::Read) return TRegRead::Failed;
   const TKey& values = FKeys[open->second.Name];
-  const auto value = values.Values.find(Fold(name));
+  const auto value = values.Values.find(FoldKey(name));
   if (value == values.Values.end()) {
     return open->second.Base != 0 ? FBase->RegQuery(open->second.Base, name, data) : TRegRead::Missing;
   }
@@ -246,8 +255,8 @@ bool TMemoryHost::RegSet(THandle key, const std::string& name, const std::string
     return false;
   }
   if (open == FOpenKeys.end() || open->second.Access != TRegAccess::Write) return false;
-  auto& value = FKeys[open->second.Name].Values[Fold(name)];
-  if (value.first.empty()) value.first = name;
+  auto& value = FKeys[open->second.Name].Values[FoldKey(name)];
+  if (value.first.empty()) value.first = CString(name);
   value.second = data;
   return true;
 }
@@ -264,6 +273,8 @@ void TMemoryHost::RegClose(THandle key) {
 
 bool TMemoryHost::IsSharedAway(const std::string& folded, bool wantExclusive) const {
   if (FHeld.count(folded)) return true;
+  // The running program's file is open while it runs: it may be read, not written or removed.
+  if (wantExclusive && folded == Fold(FProgramPath)) return true;
   for (const auto& [handle, open] : FOpenFiles) {
     if (open.Path == folded && (open.Exclusive || open.Writable || wantExclusive)) return true;
   }
@@ -273,7 +284,7 @@ bool TMemoryHost::IsSharedAway(const std::string& folded, bool wantExclusive) co
 bool TMemoryHost::FileOpen(const std::string& path, TFileAccess access, TFileShare share, TFileCreate create,
                            THandle* file) {
   *file = 0;
-  if (!Enter(TOp::FileOpen, path)) return false;
+  if (!Enter(TOp::FileOpen, path) || !Named(path)) return false;
   const std::string folded = Fold(path);
   TNode* node = Find(path);
   const bool writable = access == TFileAccess::ReadWrite;
@@ -284,10 +295,10 @@ bool TMemoryHost::FileOpen(const std::string& path, TFileAccess access, TFileSha
     if (node == nullptr || !Load(*node)) return false;
     if (writable && (node->Attributes & AttrReadOnly)) return false;
   } else {
-    if (!FolderPart(path).empty() && FindFolder(path) == nullptr) return false;
+    if (!FolderPart(Normal(path)).empty() && FindFolder(path) == nullptr) return false;
     if (node != nullptr && (node->Attributes & AttrReadOnly)) return false;
     TNode& created = FFiles[folded];
-    if (created.Name.empty()) created.Name = path;
+    if (created.Name.empty()) created.Name = Normal(path);
     created.IsFolder = created.Removed = created.Written = false;
     created.Loaded = created.Touched = true;
     created.Data.clear();
@@ -352,9 +363,11 @@ void TMemoryHost::FileClose(THandle file) {
 
 // ---- Enumeration.
 
-TFind TMemoryHost::FindFirst(const std::string& pattern, THandle* find, TFindEntry* entry) {
+TFind TMemoryHost::FindFirst(const std::string& given, THandle* find, TFindEntry* entry) {
   *find = 0;
-  if (!Enter(TOp::FindFirst, pattern)) return TFind::Failed;
+  if (!Enter(TOp::FindFirst, given)) return TFind::Failed;
+  std::string pattern;
+  if (!WindowsPath(given, TPathUse::Pattern, &pattern)) return TFind::Failed;
   const std::string last = LastComponent(pattern);
   TOpenFind found;
   if (last == "*.*" || last == "*") {
@@ -418,7 +431,7 @@ void TMemoryHost::FindClose(THandle find) {
 
 bool TMemoryHost::GetAttributes(const std::string& path, std::uint32_t* attributes) {
   *attributes = 0;
-  if (!Enter(TOp::GetAttributes, path)) return false;
+  if (!Enter(TOp::GetAttributes, path) || !Named(path)) return false;
   const TNode* node = Find(path);
   if (node == nullptr) return false;
   *attributes = node->Attributes;
@@ -426,7 +439,7 @@ bool TMemoryHost::GetAttributes(const std::string& path, std::uint32_t* attribut
 }
 
 bool TMemoryHost::SetAttributes(const std::string& path, std::uint32_t attributes) {
-  if (!Enter(TOp::SetAttributes, path)) return false;
+  if (!Enter(TOp::SetAttributes, path) || !Named(path)) return false;
   TNode* node = Find(path);
   if (node == nullptr) return false;
   node->Attributes = (attributes & ~AttrDirectory) | (node->IsFolder ? AttrDirectory : 0);
@@ -435,7 +448,7 @@ bool TMemoryHost::SetAttributes(const std::string& path, std::uint32_t attribute
 }
 
 bool TMemoryHost::CopyFileTo(const std::string& source, const std::string& destination, bool failIfExists) {
-  if (!Enter(TOp::CopyFileTo, source + " -> " + destination)) return false;
+  if (!Enter(TOp::CopyFileTo, source + " -> " + destination) || !Named(source) || !Named(destination)) return false;
   TNode* from = Find(source);
   if (from == nullptr || from->IsFolder || IsSharedAway(Fold(source), false) || !Load(*from)) return false;
   const std::string to = Fold(destination);
@@ -446,7 +459,7 @@ bool TMemoryHost::CopyFileTo(const std::string& source, const std::string& desti
   }
   if (IsSharedAway(to, true)) return false;
   TNode copy = *from;
-  copy.Name = existing != nullptr ? existing->Name : destination;
+  copy.Name = existing != nullptr ? existing->Name : Normal(destination);
   copy.Attributes |= AttrArchive;
   const auto prior = FFiles.find(to);
   copy.InBase = prior != FFiles.end() && prior->second.InBase;
@@ -457,17 +470,17 @@ bool TMemoryHost::CopyFileTo(const std::string& source, const std::string& desti
 }
 
 bool TMemoryHost::MakeFolder(const std::string& path) {
-  if (!Enter(TOp::MakeFolder, path)) return false;
+  if (!Enter(TOp::MakeFolder, path) || !Named(path, TPathUse::NewFolder)) return false;
   if (Find(path) != nullptr) return false;
-  if (!FolderPart(path).empty() && FindFolder(path) == nullptr) return false;
+  if (!FolderPart(Normal(path)).empty() && FindFolder(path) == nullptr) return false;
   TNode& node = FFiles[Fold(path)];
-  node = {path, true, std::string(), AttrDirectory, false, node.InBase};
+  node = {Normal(path), true, std::string(), AttrDirectory, false, node.InBase};
   node.Touched = true;
   return true;
 }
 
 bool TMemoryHost::RemoveFile(const std::string& path) {
-  if (!Enter(TOp::RemoveFile, path)) return false;
+  if (!Enter(TOp::RemoveFile, path) || !Named(path)) return false;
   const std::string folded = Fold(path);
   const TNode* node = Find(path);
   if (node == nullptr || node->IsFolder || (node->Attributes & AttrReadOnly)) return false;
@@ -477,7 +490,7 @@ bool TMemoryHost::RemoveFile(const std::string& path) {
 }
 
 bool TMemoryHost::ReplaceWith(const std::string& source, const std::string& destination) {
-  if (!Enter(TOp::ReplaceWith, source + " -> " + destination)) return false;
+  if (!Enter(TOp::ReplaceWith, source + " -> " + destination) || !Named(source) || !Named(destination)) return false;
   const std::string from = Fold(source);
   const std::string to = Fold(destination);
   TNode* node = Find(source);
@@ -487,7 +500,7 @@ bool TMemoryHost::ReplaceWith(const std::string& source, const std::string& dest
     return false;
   }
   TNode moved = *node;
-  moved.Name = existing != nullptr ? existing->Name : destination;
+  moved.Name = existing != nullptr ? existing->Name : Normal(destination);
   const auto prior = FFiles.find(to);
   moved.InBase = prior != FFiles.end() && prior->second.InBase;
   moved.Touched = true;

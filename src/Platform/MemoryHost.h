@@ -1,6 +1,6 @@
 // A host held in memory: a registry, a file tree and scripted message-box answers, a log of
-// every call, and switches that make any chosen call fail. Paths compare ignoring ASCII
-// case and take "\" or "/" as separators, doubled ones as one, as on Windows.
+// every call, and switches that make any chosen call fail. Paths and names follow Windows'
+// rules (WindowsPath, NamesEqual); the running program's file cannot be written or removed.
 // It may sit over a base host, which it only ever reads (give it a TReadOnlyHost): what the
 // model has not changed reads through from the base, existence, attributes, listings and
 // registry values when asked, a file's content when first needed; every change stays in
@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "Base/WindowsNames.h"
 #include "Platform/Host.h"
 
 namespace Ferrowind {
@@ -157,8 +158,11 @@ class TMemoryHost : public THost {
     std::string PathPart;  // folded
   };
 
-  bool Enter(TOp op, const std::string& path);  // logs the call; false when it must fail
-  static std::string Fold(const std::string& path);
+  bool Enter(TOp op, const std::string& path);          // logs the call; false when it must fail
+  static std::string Normal(const std::string& path);   // as Windows opens it; unchanged if refused
+  static std::string Fold(const std::string& path);     // Normal, case folded: the key of FFiles
+  static std::string FoldKey(const std::string& name);  // a registry key or value name, folded
+  static bool Named(const std::string& path, TPathUse use = TPathUse::File);  // not refused
   static std::string KeyName(TRootKey root, const std::string& path);
   bool IsSharedAway(const std::string& folded, bool wantExclusive) const;
   TNode* Find(const std::string& path);        // nullptr when neither the model nor the base has it

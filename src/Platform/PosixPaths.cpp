@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
@@ -33,7 +34,7 @@ TScan FindIgnoringCase(const std::string& folder, const std::string& name, std::
     if (entry == nullptr) break;
     if (std::strlen(entry->d_name) != name.size()) continue;
     std::string candidate = entry->d_name;
-    if (EqualIgnoringCase(candidate, name) && (!best || candidate < *best)) best = std::move(candidate);
+    if (NamesEqual(candidate, name) && (!best || candidate < *best)) best = std::move(candidate);
   }
   const bool complete = errno == 0;
   closedir(dir);
@@ -41,22 +42,6 @@ TScan FindIgnoringCase(const std::string& folder, const std::string& name, std::
   if (!best) return TScan::None;
   *match = *best;
   return TScan::Found;
-}
-
-// The path with "/" separators and no empty components, as the walk below builds it.
-std::string PlainPath(const std::string& path) {
-  std::string plain;
-  bool separated = true;
-  for (const char c : path) {
-    if (IsSeparator(c)) {
-      if (!separated || plain.empty()) plain += '/';
-      separated = true;
-    } else {
-      plain += c;
-      separated = false;
-    }
-  }
-  return plain;
 }
 
 // Each component looked up in turn: the general case.
@@ -111,7 +96,7 @@ bool MatchesWildcard(const std::string& pattern, const std::string& name) {
     if (p < pattern.size() && pattern[p] == '*') {
       starP = p++;
       starN = n;
-    } else if (p < pattern.size() && (pattern[p] == '?' || FoldAscii(pattern[p]) == FoldAscii(name[n]))) {
+    } else if (p < pattern.size() && (pattern[p] == '?' || FoldName(pattern[p]) == FoldName(name[n]))) {
       ++p;
       ++n;
     } else if (starP != std::string::npos) {
@@ -125,15 +110,18 @@ bool MatchesWildcard(const std::string& pattern, const std::string& name) {
   return p == pattern.size();
 }
 
-std::string ResolvePosixPath(const std::string& path, TLooked* looked, struct stat* info) {
+std::string ResolvePosixPath(const std::string& given, TPathUse use, TLooked* looked, struct stat* info) {
   TLooked ignored = TLooked::Unknown;
   struct stat unused {};
   if (looked == nullptr) looked = &ignored;
   if (info == nullptr) info = &unused;
   *looked = TLooked::Unknown;
+  std::string path;
+  if (!WindowsPath(given, use, &path)) return "";
   // Where the path exists as written, or all but its last name does, the walk would give
   // the same answer: one or two look-ups instead of one per component.
-  std::string plain = PlainPath(path);
+  std::string plain = path;
+  std::replace(plain.begin(), plain.end(), '\\', '/');
   if (plain.empty()) return plain;
   if (lstat(plain.c_str(), info) == 0) {
     *looked = TLooked::Exists;

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "Base/Text.h"
+#include "Base/WindowsNames.h"
 #include "Platform/PosixPaths.h"
 
 namespace Ferrowind {
@@ -49,8 +50,9 @@ std::string TrimBlanks(const std::string& s) {
 }
 
 std::string FoldKey(std::string_view key) {
+  key = CString(key);
   while (!key.empty() && key.back() == '\\') key.remove_suffix(1);
-  return ToUpperAscii(key);
+  return FoldedName(key);
 }
 
 // Reads a quoted string starting at s[*pos] == '"'. Only \\ and \" are escapes; any other
@@ -146,10 +148,20 @@ bool DecodeDword(const std::string& digits, std::string* data) {
   return true;
 }
 
-bool Storable(const std::string& s) { return s.find_first_of(std::string("\r\n\0", 3)) == std::string::npos; }
+bool Storable(std::string_view s) { return s.find_first_of(std::string("\r\n\0", 3)) == std::string::npos; }
 
+// A string that a quoted string cannot hold (a CR, an LF or a NUL) is written as the bytes of
+// a string value, hex(1), which REGEDIT4 readers take as Windows stored it.
 std::string ValueLine(const std::string& name, const std::string& data) {
-  return (name.empty() ? std::string("@") : "\"" + Escape(name) + "\"") + "=\"" + Escape(data) + "\"";
+  std::string line = (name.empty() ? std::string("@") : "\"" + Escape(name) + "\"") + "=";
+  if (Storable(data)) return line + "\"" + Escape(data) + "\"";
+  static const char* const Hex = "0123456789abcdef";
+  line += "hex(1):";
+  for (const char c : StoredString(data)) {
+    const auto byte = static_cast<unsigned char>(c);
+    line += std::string(line.back() == ':' ? "" : ",") + Hex[byte >> 4] + Hex[byte & 15];
+  }
+  return line;
 }
 
 }  // namespace
@@ -222,11 +234,11 @@ bool TRegistryFile::KeyExists(TRootKey root, const std::string& path) const {
   return false;
 }
 
-std::size_t TRegistryFile::LastValue(const std::string& key, const std::string& name) const {
+std::size_t TRegistryFile::LastValue(const std::string& key, std::string_view name) const {
   std::size_t found = NoSection;
   for (std::size_t i = 0; i < FRecords.size(); ++i) {
     const TRecord& record = FRecords[i];
-    if (record.Kind == TKind::Value && FRecords[record.Section].Key == key && EqualIgnoringCase(record.Name, name)) {
+    if (record.Kind == TKind::Value && FRecords[record.Section].Key == key && NamesEqual(record.Name, name)) {
       found = i;
     }
   }
@@ -237,7 +249,7 @@ TRegRead TRegistryFile::Query(TRootKey root, const std::string& path, const std:
                               bool* isString) const {
   data->clear();
   if (!FValid) return TRegRead::Failed;
-  const std::size_t value = LastValue(KeyName(root, path), name);
+  const std::size_t value = LastValue(KeyName(root, path), CString(name));
   if (value == NoSection) return TRegRead::Missing;
   if (FRecords[value].DataKind == TData::Invalid) return TRegRead::Failed;
   *data = FRecords[value].Data;
@@ -250,9 +262,10 @@ std::string TRegistryFile::LineEnd() const {
   return (lf != std::string::npos && lf > 0 && FText[lf - 1] == '\r') ? "\r\n" : "\n";
 }
 
-bool TRegistryFile::SetString(TRootKey root, const std::string& path, const std::string& name,
+bool TRegistryFile::SetString(TRootKey root, const std::string& path, const std::string& given,
                               const std::string& data) {
-  if (!FValid || !Storable(name) || !Storable(data) || !KeyExists(root, path)) return false;
+  const std::string name(CString(given));
+  if (!FValid || !Storable(name) || !KeyExists(root, path)) return false;
   const std::string key = KeyName(root, path);
   std::string text = FText;
 
@@ -298,7 +311,7 @@ bool TRegistryFile::SetString(TRootKey root, const std::string& path, const std:
   if (text.back() != '\n') added += text.back() == '\r' ? std::string("\n") : LineEnd();
   if (!FRecords.back().Blank) added += LineEnd();
   added += std::string("[") + RootKeyName(root);
-  if (!path.empty()) added += "\\" + path;
+  if (!CString(path).empty()) added += "\\" + std::string(CString(path));
   added += "]" + LineEnd() + ValueLine(name, data) + LineEnd();
   return Parse(text + added);
 }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Platform/Host.h"
@@ -23,8 +24,8 @@ class TRegistryFile {
   // The file as it stands: the parsed text, or the rewritten text after a SetString.
   const std::string& Text() const { return FText; }
 
-  // A key exists when a section names it or a key below it. Paths and value names compare
-  // ignoring ASCII case.
+  // A key exists when a section names it or a key below it. Paths and value names end at a
+  // NUL and compare as Windows compares names (NamesEqual).
   bool KeyExists(TRootKey root, const std::string& path) const;
   // The decoded data of the last line naming the value in any section of the key: string
   // values unescaped, dword: as 4 bytes little-endian, hex: and hex(n): as their bytes.
@@ -34,9 +35,9 @@ class TRegistryFile {
                  bool* isString = nullptr) const;
   // Makes name a string value of the (existing) key holding data. Rewrites only the line of
   // that value, or adds one line at the end of the key's last section, or, when only keys
-  // below name it, a new section at the end of the text; every other byte stays. False,
-  // with the text unchanged, for an invalid file, a missing key, or a name or data holding
-  // CR, LF or NUL, which this format cannot store.
+  // below name it, a new section at the end of the text; every other byte stays. Data holding
+  // CR, LF or NUL is written as hex(1) bytes. False, with the text unchanged, for an invalid
+  // file, a missing key, or a name holding CR or LF, which this format cannot store.
   bool SetString(TRootKey root, const std::string& path, const std::string& name, const std::string& data);
 
  private:
@@ -54,7 +55,7 @@ class TRegistryFile {
   };
   static constexpr std::size_t NoSection = static_cast<std::size_t>(-1);
 
-  std::size_t LastValue(const std::string& key, const std::string& name) const;
+  std::size_t LastValue(const std::string& key, std::string_view name) const;
   std::string LineEnd() const;
   static std::string KeyName(TRootKey root, const std::string& path);
 

@@ -25,7 +25,9 @@
 #                                       (a preview shows no content: it is not compared there)
 #
 # Texts and quoted strings take the escapes \r \n \t \xHH \" \\; any other backslash is
-# itself. Paths and registry names compare as Windows compares them: case folded.
+# itself. Bytes are those of code page 1252, the system's: in the registry, in files and, but
+# under Wine (whose Unix names are UTF-8), in file names. Paths and registry names compare as
+# Windows compares them: case folded.
 #
 # Commands (CTest runs the first, tests/wine/scenario.sh the others):
 #   scenario.py run HOST FILE --work DIR --program EXE
@@ -55,9 +57,17 @@ Quoted = r'"((?:[^"\\]|\\.)*)"'
 Escapes = {"r": b"\r", "n": b"\n", "t": b"\t", '"': b'"', "\\": b"\\"}
 
 
+def Bytes(text):
+    return text.encode("cp1252", "surrogateescape")
+
+
+def Text(data):
+    return data.decode("cp1252", "surrogateescape")
+
+
 def Unescape(text):
     return re.sub(rb'\\(x[0-9A-Fa-f]{2}|[rnt"\\])', lambda m: bytes.fromhex(m.group(1)[1:].decode())
-                  if m.group(1)[:1] == b"x" else Escapes[m.group(1).decode()], text.encode("utf-8"))
+                  if m.group(1)[:1] == b"x" else Escapes[m.group(1).decode()], Bytes(text))
 
 
 def Show(data):
@@ -66,9 +76,15 @@ def Show(data):
     return "".join(shown.get(b) or (chr(b) if 32 <= b < 127 else "\\x%02x" % b) for b in data)
 
 
+def FoldChar(c):
+    upper = c.upper()
+    return upper if len(upper) == 1 and Text(Bytes(upper)) == upper and not 0xD800 <= ord(upper) < 0xE000 else c
+
+
 def Fold(text):
     """Windows' case fold of a path or registry name, as bytes."""
-    return (text.encode("utf-8") if isinstance(text, str) else text).replace(b"/", b"\\").upper().rstrip(b"\\")
+    text = Text(text) if isinstance(text, bytes) else text
+    return Bytes("".join(map(FoldChar, text)).replace("/", "\\").rstrip("\\"))
 
 
 class Dword(bytes):
@@ -137,7 +153,7 @@ class Scenario:
 
     def FileBytes(self, name, files=None):
         raw, lines = (files or self.Files)[name]
-        return Unescape("\n".join(lines)) if raw else b"".join(l.encode("utf-8") + b"\r\n" for l in lines)
+        return Unescape("\n".join(lines)) if raw else b"".join(Bytes(l) + b"\r\n" for l in lines)
 
     def CancelAt(self):
         """The confirmation, counted from 1, that is answered Cancel; 0 for none."""
@@ -149,7 +165,7 @@ class Scenario:
 
     def Outcome(self, ideRoot):
         """What must come out, with the IDE folder named as the host names it."""
-        root = ideRoot.encode("utf-8")
+        root = Bytes(ideRoot)
         values = {(k, n.replace(Fold("<ide>"), Fold(root))): d.replace(b"<ide>", root) for (k, n), d in self.Values.items()}
         contents = {Fold(p): self.FileBytes(p, self.After) for p in self.After}
         return Outcome(self.Boxes, self.FileChanges, self.Help, values, contents)
@@ -158,19 +174,19 @@ class Scenario:
 # registry values {(folded key, folded name): (key, name, data)} --------------------------
 
 
-def ReadTree(folder, label, files):
-    for base, dirs, names in os.walk(folder):
-        for name in dirs + names:
+def ReadTree(folder, label, files, names="cp1252"):
+    for base, dirs, entries in os.walk(os.fsencode(folder)):
+        for name in dirs + entries:
             full = os.path.join(base, name)
-            shown = label + "\\" + os.path.relpath(full, folder).replace("/", "\\")
+            shown = label + "\\" + os.path.relpath(full, os.fsencode(folder)).decode(names, "surrogateescape").replace("/", "\\")
             readonly = not os.lstat(full).st_mode & stat.S_IWUSR
             data = None if os.path.isdir(full) else open(full, "rb").read()
             files[Fold(shown)] = (shown, data, readonly)
     return files
 
 
-def TreeOf(ide, pkg, program=True):
-    files = ReadTree(pkg, "<pkg>", ReadTree(ide, "<ide>", {}))
+def TreeOf(ide, pkg, program=True, names="cp1252"):
+    files = ReadTree(pkg, "<pkg>", ReadTree(ide, "<ide>", {}, names), names)
     return files if program else {k: v for k, v in files.items() if k != Fold("<pkg>\\Setup.exe")}
 
 
@@ -180,17 +196,19 @@ def ParseRegedit(text, values=None):
     for line in re.sub(r"\\\n\s*", "", text.replace("\r\n", "\n")).split("\n"):
         if re.fullmatch(r"\[(.+)\]", line):
             key = line[1:-1].replace("HKEY_LOCAL_MACHINE", "HKLM").replace("HKEY_CURRENT_USER", "HKCU")
-        m = re.fullmatch(r'(?:@|' + Quoted + r')=(?:' + Quoted + r'|dword:([0-9a-fA-F]{8}))', line)
+        m = re.fullmatch(r'(?:@|' + Quoted + r')=(?:' + Quoted + r'|dword:([0-9a-fA-F]{8})|hex\(1\):([0-9a-fA-F,]*))', line)
         if key and m:
-            unescape = lambda t: re.sub(r"\\([\\\"])", r"\1", t).encode("utf-8", "surrogateescape")
+            # Wine writes an LF in a string as \n.
+            unescape = lambda t: Bytes(re.sub(r"\\([\\\"n])", lambda e: {"n": "\n"}.get(e.group(1), e.group(1)), t))
             name = unescape(m.group(1) or "")
-            data = unescape(m.group(2)) if m.group(3) is None else Dword(bytes.fromhex(m.group(3))[::-1])
+            data = (unescape(m.group(2)) if m.group(2) is not None else bytes.fromhex(m.group(4).replace(",", ""))
+                    if m.group(4) is not None else Dword(bytes.fromhex(m.group(3))[::-1]))
             values[(Fold(key), Fold(name))] = (key, name, data)
     return values
 
 
 def RegistryFile(path):
-    return ParseRegedit(open(path, "rb").read().decode("utf-8", "surrogateescape"))
+    return ParseRegedit(Text(open(path, "rb").read()))
 
 
 def StartState(scenario, ideRoot, program, view64=False):
@@ -223,7 +241,7 @@ def StartState(scenario, ideRoot, program, view64=False):
     for path in (rest for word, rest, _ in scenario.Changes if word == "readonly"):
         files[Fold(path)] = files[Fold(path)][:2] + (True,)
     # The registry names the IDE folder as the host spells it.
-    root, placed = ideRoot.encode("utf-8"), {}
+    root, placed = Bytes(ideRoot), {}
     for (key, name, data) in (values64 if view64 else values).values():
         name = name.replace(b"@ROOT@", root).replace(b"<ide>", root)
         data = data if isinstance(data, Dword) else data.replace(b"@ROOT@", root).replace(b"<ide>", root)
@@ -238,9 +256,10 @@ def Placed(path, ideRoot, pkgRoot):
     return root + "\\" + rest if "\\" in root else os.path.join(root, *rest.split("\\"))
 
 
-def WriteState(files, values, folder, ide, pkg, regedit, encoding="utf-8"):
+def WriteState(files, values, folder, ide, pkg, regedit, names="cp1252"):
     """Lays the start out: <ide> in ide, <pkg> in pkg, the registry in folder."""
-    where = lambda shown: os.path.join({"<ide>": ide, "<pkg>": pkg}[shown[:5]], *shown[6:].split("\\"))
+    where = lambda shown: os.path.join(os.fsencode({"<ide>": ide, "<pkg>": pkg}[shown[:5]]),
+                                       *(n.encode(names, "surrogateescape") for n in shown[6:].split("\\")))
     for shown, data, _ in sorted(files.values(), key=lambda f: len(f[0])):
         os.makedirs(where(shown) if data is None else os.path.dirname(where(shown)), exist_ok=True)
         if data is not None:
@@ -257,10 +276,10 @@ def WriteState(files, values, folder, ide, pkg, regedit, encoding="utf-8"):
     for key in sorted({v[0] for v in values.values()}, key=Fold):
         text += "\r\n[%s]\r\n" % key.replace("HKLM", "HKEY_LOCAL_MACHINE", 1).replace("HKCU", "HKEY_CURRENT_USER", 1)
         for (_, name, data) in sorted((v for v in values.values() if v[0] == key), key=lambda v: v[1]):
-            escape = lambda b: '"%s"' % b.decode("utf-8", "surrogateescape").replace("\\", "\\\\").replace('"', '\\"')
+            escape = lambda b: '"%s"' % Text(b).replace("\\", "\\\\").replace('"', '\\"')
             text += "%s=%s\r\n" % (escape(name), "dword:%08x" % int.from_bytes(data, "little")
                                    if isinstance(data, Dword) else escape(data))
-    open(os.path.join(folder, "registry.reg"), "wb").write(text.encode(encoding, "surrogateescape"))
+    open(os.path.join(folder, "registry.reg"), "wb").write(Bytes(text))
 
 # --- outcomes -----------------------------------------------------------------------------
 
@@ -286,8 +305,9 @@ def StateOutcome(scenario, boxes, before, after, beforeValues, afterValues):
         old, new = before.get(key), after.get(key)
         files[key] = ("folder" if new[1] is None else "created") if old is None else "removed" if new is None else \
             "replaced" if old[1] != new[1] else "attributes" if old[2] != new[2] else None
-    # A string's terminating zero, which some hosts show and others do not, is not a change.
-    bare = lambda v: v and (v[2][:-1] if v[2].endswith(b"\0") else v[2])
+    # A string as the installer reads it, up to its first NUL: the terminating zero some hosts
+    # show is no change, and Wine's export shows no more.
+    bare = lambda v: v and (v[2] if isinstance(v[2], Dword) else v[2].split(b"\0")[0])
     values = {key: bare(afterValues.get(key)) for key in set(beforeValues) | set(afterValues)
               if bare(beforeValues.get(key)) != bare(afterValues.get(key))}
     help = {p: LineChanges((before.get(p) or (0, b""))[1], (after.get(p) or (0, b""))[1]) for p in scenario.Help}
@@ -406,11 +426,11 @@ def Wine(command, scenario, driveC):
         os.makedirs(os.path.join(folder, "logs"))
         files, values = StartState(scenario, ideRoot, b"")
         del files[Fold("<pkg>\\Setup.exe")]
-        WriteState(files, values, folder, ide, pkg, regedit=True, encoding="cp1252")
+        WriteState(files, values, folder, ide, pkg, regedit=True, names="utf-8")
         values64 = StartState(scenario, ideRoot, b"", view64=True)[1]
         if values64:
             os.makedirs(os.path.join(folder, "view64"))
-            WriteState({}, values64, os.path.join(folder, "view64"), ide, pkg, regedit=True, encoding="cp1252")
+            WriteState({}, values64, os.path.join(folder, "view64"), ide, pkg, regedit=True, names="utf-8")
         print(scenario.Runs, scenario.CancelAt(), " ".join(scenario.Answers()))
         print(ideRoot, pkgRoot, folder, ide, pkg, "\t".join(Placed(p, ideRoot, pkgRoot) for p in scenario.Held), sep="\n")
         return
@@ -418,8 +438,8 @@ def Wine(command, scenario, driveC):
     texts = open(os.path.join(folder, "boxes.txt"), "rb").read().split(b"\n")[:-1]
     boxes = [dict(b, text=Unescape(t.decode("utf-8"))) for b, t in zip(scenario.Boxes + [{"kind": "?"}] * len(texts), texts)]
     exported = lambda name: ParseRegedit(open(os.path.join(folder, name), encoding="utf-8").read())
-    before = TreeOf(os.path.join(folder, "before", "ide"), os.path.join(folder, "before", "pkg"), program=False)
-    seen = StateOutcome(scenario, boxes, before, TreeOf(ide, pkg, program=False), exported("before.reg"),
+    before = TreeOf(os.path.join(folder, "before", "ide"), os.path.join(folder, "before", "pkg"), False, "utf-8")
+    seen = StateOutcome(scenario, boxes, before, TreeOf(ide, pkg, False, "utf-8"), exported("before.reg"),
                         exported("after.reg"))
     problems = Compare(scenario.Outcome(ideRoot), seen)
     if os.path.exists(os.path.join(folder, "preview.json")):

@@ -33,7 +33,7 @@ TEST(RegistryStoreTest, SetsRewriteOnlyTheirValueAndReadBackFromTheText) {
   const auto CU = TRootKey::CurrentUser;
   const std::pair<TRootKey, std::string> values[] = {{LM, "h"}, {LM, "X"}, {LM, ""}, {CU, "n"}};
   for (const auto& [root, name] : values) EXPECT_TRUE(file.SetString(root, root == LM ? "k" : "A", name, data));
-  EXPECT_FALSE(file.SetString(CU, "A\\B", "m", "two\nlines"));
+  EXPECT_FALSE(file.SetString(CU, "A\\B", "m\nn", "a name with a line break"));
   EXPECT_FALSE(file.SetString(CU, "A\\C", "m", "no such key"));
   const std::string stored = "=\"a\\\"b\\\\c\"\n";
   const std::string expected = head + "\"h\"" + stored + "\"x\"" + stored + "@" + stored +
@@ -48,6 +48,12 @@ TEST(RegistryStoreTest, SetsRewriteOnlyTheirValueAndReadBackFromTheText) {
   }
   EXPECT_TRUE(fresh.SetString(LM, "K", "x", data));
   EXPECT_EQ(fresh.Text(), expected);  // the same data again changes no byte
+  // Data a quoted string cannot hold is kept as the bytes of a string value.
+  std::string read;
+  ASSERT_TRUE(fresh.SetString(CU, "A\\B", "m", std::string("two\nli\0nes", 10)));
+  EXPECT_NE(fresh.Text().find("\"m\"=hex(1):74,77,6f,0a,6c,69,00,6e,65,73,00\n"), std::string::npos);
+  EXPECT_EQ(fresh.Query(CU, "A\\B", "M", &read), TRegRead::Found);
+  EXPECT_EQ(read, std::string("two\nli\0nes\0", 11));
 }
 
 // A save replaces the file keeping its mode, or leaves it as it was and no temporary file.

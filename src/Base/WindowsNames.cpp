@@ -1,0 +1,73 @@
+#include "Base/WindowsNames.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "Base/Text.h"
+
+namespace Ferrowind {
+
+std::string FoldedName(std::string_view s) {
+  std::string folded(s);
+  for (char& c : folded) c = FoldName(c);
+  return folded;
+}
+
+bool NamesEqual(std::string_view a, std::string_view b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return FoldName(x) == FoldName(y); });
+}
+
+bool ListsBefore(std::string_view a, std::string_view b) {
+  const std::string x = FoldedName(a), y = FoldedName(b);
+  return x != y ? x < y : a < b;
+}
+
+bool WindowsPath(std::string_view path, TPathUse use, std::string* out) {
+  out->clear();
+  path = path.substr(0, path.find('\0'));
+  // Written with the path's first separator: either is Windows' own, and a POSIX path stays
+  // as its system writes it.
+  const std::size_t first = path.find_first_of("\\/");
+  const char separator = first == std::string_view::npos ? '\\' : path[first];
+  std::string head;  // a drive, a leading separator, or both
+  if (path.size() >= 2 && path[1] == ':') {
+    head = path.substr(0, 2);
+    path.remove_prefix(2);
+  }
+  if (!path.empty() && IsSeparator(path.front())) head += separator;
+  std::vector<std::string_view> names;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= path.size(); ++i) {
+    if (i < path.size() && !IsSeparator(path[i])) continue;
+    std::string_view name = path.substr(start, i - start);
+    start = i + 1;
+    if (name == "..") {
+      if (!names.empty() && names.back() != "..") {
+        names.pop_back();
+      } else if (head.empty()) {
+        names.push_back(name);  // above a relative path's start: kept for the system to resolve
+      }
+      continue;
+    }
+    while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.remove_suffix(1);
+    if (!name.empty()) names.push_back(name);
+  }
+  for (std::size_t n = 0; n < names.size(); ++n) {
+    const bool wildcardsAllowed = use == TPathUse::Pattern && n + 1 == names.size();
+    for (const char c : names[n]) {
+      const bool wildcard = c == '*' || c == '?';
+      if (static_cast<unsigned char>(c) < 32 || std::string_view("<>\"|:").find(c) != std::string_view::npos ||
+          (wildcard && !wildcardsAllowed)) {
+        return false;
+      }
+    }
+    if (n > 0) *out += separator;
+    *out += names[n];
+  }
+  *out = head + *out;
+  if (out->empty() && !path.empty()) *out = ".";  // "x\.." names the current folder
+  return out->size() <= (use == TPathUse::NewFolder ? 247u : 259u);
+}
+
+}  // namespace Ferrowind
