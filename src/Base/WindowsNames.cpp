@@ -50,9 +50,20 @@ bool WindowsPath(std::string_view path, TPathUse use, std::string* out) {
       }
       continue;
     }
-    while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.remove_suffix(1);
-    if (!name.empty()) names.push_back(name);
+    if (!name.empty() && name != ".") names.push_back(name);
   }
+  // A name ending in one period loses it; the last name, unless a separator follows it, loses
+  // every trailing period and blank.
+  const bool endsInName = !path.empty() && !IsSeparator(path.back());
+  for (std::size_t n = 0; n < names.size(); ++n) {
+    std::string_view& name = names[n];
+    if (n + 1 == names.size() && endsInName && name != "..") {
+      while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.remove_suffix(1);
+    } else if (name.size() > 1 && name.back() == '.' && name[name.size() - 2] != '.') {
+      name.remove_suffix(1);
+    }
+  }
+  if (!names.empty() && names.back().empty()) names.pop_back();
   for (std::size_t n = 0; n < names.size(); ++n) {
     const bool wildcardsAllowed = use == TPathUse::Pattern && n + 1 == names.size();
     for (const char c : names[n]) {

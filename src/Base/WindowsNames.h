@@ -31,10 +31,12 @@ bool ListsBefore(std::string_view a, std::string_view b);
 enum class TPathUse { File, NewFolder, Pattern };
 
 // The path Windows opens for path: cut at a NUL; "/" and "\" both separators, and a run of
-// them one, all written as the first one; trailing dots and blanks dropped from each name; "." dropped and ".." taking
-// the name before it away, in the text alone, also through a folder that is not there; a leading separator or drive
-// kept, trailing separators dropped. False, for a name Windows refuses: one holding a control byte or one of  < > " | *
-// ? (but for a pattern's wildcards) or ":" (but for a drive), or a path beyond the length its use allows.
+// them one, all written as the first one; "." dropped and ".." taking the name before it
+// away, in the text alone, also through a folder that is not there; then a name ending in
+// one period loses it, and the last name every trailing period and blank; a leading
+// separator or drive kept, trailing separators dropped. False, for a name Windows refuses:
+// one holding a control byte or one of  < > " | * ? (but for a pattern's wildcards) or ":"
+// (but for a drive), or a path beyond the length its use allows.
 bool WindowsPath(std::string_view path, TPathUse use, std::string* out);
 
 }  // namespace Ferrowind

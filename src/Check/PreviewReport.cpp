@@ -183,10 +183,9 @@ std::vector<std::string> LineDiff(const std::string& before, const std::string& 
 }
 
 TPreview RunPreview(THost& base, const std::string& configPath, std::size_t cancelAt) {
-  // The installer lies beside its configuration file and reads it from its own folder.
-  std::string folder = FolderOf(configPath);
-  std::replace(folder.begin(), folder.end(), '/', '\\');
-  TPreviewHost host(base, folder + "Setup.exe", cancelAt);
+  // The installer lies beside its configuration file, and knows its own folder as a full
+  // path, whatever path the checker was given.
+  TPreviewHost host(base, FolderOf(base.FullPath(configPath)) + "Setup.exe", cancelAt);
   RunInstallation(host, configPath);
   TPreview preview;
   preview.Boxes = host.Boxes();

@@ -119,6 +119,9 @@ class THost {
 
   // The running program's full path, with "\" separators.
   virtual std::string ProgramPath() = 0;
+  // path made absolute against the current folder, as the file calls would take it; empty
+  // when that fails.
+  virtual std::string FullPath(const std::string& path) = 0;
 };
 
 // The host of the system the program was built for. Defined by the one host file the

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <optional>
 #include <set>
@@ -170,6 +171,7 @@ class THostPosix final : public THost {
   bool RemoveFile(const std::string& path) override;
   bool ReplaceWith(const std::string& source, const std::string& destination) override;
   std::string ProgramPath() override;
+  std::string FullPath(const std::string& path) override;
 
  private:
   struct TOpenKey {
@@ -540,6 +542,18 @@ std::string THostPosix::ProgramPath() {
     }
     buffer.resize(buffer.size() * 2);
   }
+}
+
+std::string THostPosix::FullPath(const std::string& path) {
+  std::string full = !path.empty() && IsSeparator(path[0]) ? path : std::string();
+  if (full.empty()) {
+    char* folder = getcwd(nullptr, 0);
+    if (folder == nullptr) return "";
+    full = std::string(folder) + "/" + path;
+    std::free(folder);
+  }
+  std::string normal;
+  return WindowsPath(full, TPathUse::File, &normal) ? normal : "";
 }
 
 }  // namespace

@@ -214,6 +214,18 @@ class THostWin32 final : public THost {
            FALSE;
   }
 
+  std::string FullPath(const std::string& path) override {
+    std::string full(MAX_PATH, '\0');
+    DWORD length = GetFullPathNameA(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (length >= full.size()) {  // the size it needs, its NUL included
+      full.resize(length);
+      length = GetFullPathNameA(path.c_str(), length, full.data(), nullptr);
+    }
+    if (length == 0 || length >= full.size()) return std::string();
+    full.resize(length);
+    return full;
+  }
+
   std::string ProgramPath() override {
     std::string path(MAX_PATH, '\0');
     for (;;) {

@@ -509,6 +509,12 @@ bool TMemoryHost::ReplaceWith(const std::string& source, const std::string& dest
   return true;
 }
 
+std::string TMemoryHost::FullPath(const std::string& path) {
+  if (FBase != nullptr) return FBase->FullPath(path);
+  const bool absolute = (path.size() >= 2 && path[1] == ':') || (!path.empty() && IsSeparator(path[0]));
+  return Normal(absolute ? path : FolderPart(Normal(FProgramPath)) + "\\" + path);
+}
+
 std::string TMemoryHost::ProgramPath() {
   Enter(TOp::ProgramPath, "");
   return FProgramPath;

@@ -117,6 +117,9 @@ class TMemoryHost : public THost {
   bool RemoveFile(const std::string& path) override;
   bool ReplaceWith(const std::string& source, const std::string& destination) override;
   std::string ProgramPath() override;
+  // Through the base where there is one; otherwise against the program's folder, where the
+  // installer is started.
+  std::string FullPath(const std::string& path) override;
 
  protected:
   // A path of the model: one the run made or changed, or one looked at in the base.

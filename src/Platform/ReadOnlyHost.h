@@ -52,6 +52,7 @@ class TReadOnlyHost : public THost {
   bool RemoveFile(const std::string&) override { return false; }
   bool ReplaceWith(const std::string&, const std::string&) override { return false; }
   std::string ProgramPath() override { return FHost.ProgramPath(); }
+  std::string FullPath(const std::string& path) override { return FHost.FullPath(path); }
 
  private:
   THost& FHost;

@@ -192,7 +192,7 @@ def TreeOf(ide, pkg, program=True, names="cp1252"):
 
 def ParseRegedit(text, values=None):
     """REGEDIT4 or 5 text into values, which it returns: strings and dwords."""
-    values, key = {} if values is None else values, None
+    values, key, parsed = {} if values is None else values, None, set()
     for line in re.sub(r"\\\n\s*", "", text.replace("\r\n", "\n")).split("\n"):
         if re.fullmatch(r"\[(.+)\]", line):
             key = line[1:-1].replace("HKEY_LOCAL_MACHINE", "HKLM").replace("HKEY_CURRENT_USER", "HKCU")
@@ -203,7 +203,10 @@ def ParseRegedit(text, values=None):
             name = unescape(m.group(1) or "")
             data = (unescape(m.group(2)) if m.group(2) is not None else bytes.fromhex(m.group(4).replace(",", ""))
                     if m.group(4) is not None else Dword(bytes.fromhex(m.group(3))[::-1]))
-            values[(Fold(key), Fold(name))] = (key, name, data)
+            # A second value whose name differs only in case is one Windows would not keep.
+            folded = (Fold(key), Fold(name) + (b" (a second time)" if (Fold(key), Fold(name)) in parsed else b""))
+            parsed.add(folded)
+            values[folded] = (key, name, data)
     return values
 
 
@@ -269,7 +272,7 @@ def WriteState(files, values, folder, ide, pkg, regedit, names="cp1252"):
         if readonly:
             os.chmod(where(shown), os.stat(where(shown)).st_mode & ~0o222)
     if not regedit:
-        with open(os.path.join(folder, "registry.tsv"), "w") as f:
+        with open(os.path.join(folder, "registry.tsv"), "w", encoding="cp1252", errors="surrogateescape") as f:
             f.writelines("%s\t%s\t%s\n" % (key, name.hex(), data.hex()) for (key, name, data) in values.values())
         return
     text = "REGEDIT4\r\n"
@@ -409,7 +412,7 @@ def Times(folder):
 
 def LoadTsv(path):
     values = {}
-    for key, name, data in (line.rstrip("\n").split("\t") for line in open(path)):
+    for key, name, data in (line.rstrip("\n").split("\t") for line in open(path, encoding="cp1252", errors="surrogateescape")):
         values[(Fold(key), Fold(bytes.fromhex(name)))] = (key, bytes.fromhex(name), bytes.fromhex(data))
     return values
 
@@ -436,14 +439,17 @@ def Wine(command, scenario, driveC):
         return
     # Wine's trace gives a box's text, not its kind: the kinds compared are the scenario's own.
     texts = open(os.path.join(folder, "boxes.txt"), "rb").read().split(b"\n")[:-1]
-    boxes = [dict(b, text=Unescape(t.decode("utf-8"))) for b, t in zip(scenario.Boxes + [{"kind": "?"}] * len(texts), texts)]
+    # The trace writes \r \n \t \\ \" and any character beyond ASCII as \ and four hex digits.
+    traced = lambda t: Bytes(re.sub(r'\\([0-9a-fA-F]{4}|.)', lambda m: chr(int(m.group(1), 16)) if len(m.group(1)) == 4
+                                    else {"r": "\r", "n": "\n", "t": "\t"}.get(m.group(1), m.group(1)), t.decode("utf-8")))
+    boxes = [dict(b, text=traced(t)) for b, t in zip(scenario.Boxes + [{"kind": "?"}] * len(texts), texts)]
     exported = lambda name: ParseRegedit(open(os.path.join(folder, name), encoding="utf-8").read())
     before = TreeOf(os.path.join(folder, "before", "ide"), os.path.join(folder, "before", "pkg"), False, "utf-8")
     seen = StateOutcome(scenario, boxes, before, TreeOf(ide, pkg, False, "utf-8"), exported("before.reg"),
                         exported("after.reg"))
     problems = Compare(scenario.Outcome(ideRoot), seen)
     if os.path.exists(os.path.join(folder, "preview.json")):
-        report = json.loads(open(os.path.join(folder, "preview.json"), "rb").read().decode("latin-1"))
+        report = json.loads(open(os.path.join(folder, "preview.json"), "rb").read())
         preview = PreviewExitCode(scenario, report, problems, ideRoot, pkgRoot)
         Compare(scenario.Outcome(ideRoot), preview, problems)
     Finish(scenario, "wine", problems)
