@@ -16,8 +16,8 @@
 
 namespace {
 const char* const Usage =
-    "usage: ferrowind-check [--json] [path of Setup.cfg]\n"
-    "       ferrowind-check --preview [--cancel-at N] [--json] [path of Setup.cfg]\n"
+    "usage: ferrowind-check [--json] [--] [path of Setup.cfg]\n"
+    "       ferrowind-check --preview [--cancel-at N] [--json] [--] [path of Setup.cfg]\n"
     "Shows, line by line, what the Ferrowind Component Installer will make of the file,\n"
     "then its errors and warnings. Exit code: 0 no error, 1 errors, 2 unreadable.\n"
     "--preview runs the installation as Setup.exe beside the file would, on this machine,\n"
@@ -40,23 +40,34 @@ int main(int argc, char** argv) {
   std::size_t cancelAt = 0;
   std::string path;
   bool havePath = false;
+  bool options = true;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "--json") {
+    if (!options || arg.size() < 2 || arg[0] != '-') {
+      if (havePath) {
+        Write(stderr, Usage);
+        return Ferrowind::ExitUnreadable;
+      }
+      path = arg;
+      havePath = true;
+    } else if (arg == "--") {
+      options = false;  // a path that starts with "-" may follow
+    } else if (arg == "--json") {
       json = true;
     } else if (arg == "--preview") {
       preview = true;
-    } else if (arg == "--cancel-at" && i + 1 < argc && CountArgument(argv[i + 1]) > 0) {
-      cancelAt = CountArgument(argv[++i]);
+    } else if (arg == "--cancel-at") {
+      cancelAt = i + 1 < argc ? CountArgument(argv[++i]) : 0;
+      if (cancelAt == 0) {
+        Write(stderr, "ferrowind-check: --cancel-at needs a count from 1\n" + std::string(Usage));
+        return Ferrowind::ExitUnreadable;
+      }
     } else if (arg == "--help" || arg == "-h") {
       Write(stdout, Usage);
       return 0;
-    } else if ((arg.size() > 1 && arg[0] == '-') || havePath) {
-      Write(stderr, Usage);
-      return Ferrowind::ExitUnreadable;
     } else {
-      path = arg;
-      havePath = true;
+      Write(stderr, "ferrowind-check: unrecognized option '" + arg + "'\n" + std::string(Usage));
+      return Ferrowind::ExitUnreadable;
     }
   }
   if (!havePath) path = "Setup.cfg";

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <map>
 
 #include "Base/Text.h"
+#include "Base/WindowsNames.h"
 #include "LibraryInstall/ComponentInstall.h"
 #include "Setup/FileDeploy.h"
 
@@ -126,9 +128,10 @@ std::string Described(const TDirective& d) {
 class TChecker {
  public:
   TChecker(const std::string& bytes, const TFolderLister& listFolder)
-      : FListFolder(listFolder), FScan(LinesAsRead(bytes)) {}
+      : FBytes(bytes), FListFolder(listFolder), FScan(LinesAsRead(bytes)) {}
 
   TCheckResult Run() {
+    CheckEncoding();
     ReportLines();
     CheckLineRules();
     Dispatch();
@@ -153,6 +156,8 @@ class TChecker {
       first.Kind = directive.Kind;
       first.Value = directive.Value;
       first.Text = line.Fragments.front();
+      // The byte-order mark, invisible where it is printed raw, is shown by its bytes.
+      if (i == 0 && first.Text.rfind("\xEF\xBB\xBF", 0) == 0) first.Text = "<xEF><xBB><xBF>" + first.Text.substr(3);
       if (i + 1 == FScan.Lines.size()) {
         first.Fate = TLineFate::LastLine;
       } else {
@@ -187,6 +192,20 @@ class TChecker {
       unread.Fate = TLineFate::NeverRead;
       unread.Text = FScan.Tail[k];
       FResult.Lines.push_back(unread);
+    }
+  }
+
+  // A file saved as UTF-8 with its mark, or as UTF-16, is not what the installer reads.
+  void CheckEncoding() {
+    const std::string& bytes = FBytes;
+    if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) {
+      Add(1, TSeverity::Error,
+          "the file begins with a UTF-8 byte-order mark: the installer reads its 3 bytes as part of line 1, which "
+          "then holds no keyword and is passed over; save the file as ANSI (code page 1252), without the mark");
+    } else if (bytes.rfind("\xFF\xFE", 0) == 0 || bytes.rfind("\xFE\xFF", 0) == 0) {
+      Add(1, TSeverity::Error,
+          "the file is saved as UTF-16: the installer reads it byte by byte and finds no directive in it; save it "
+          "as ANSI (code page 1252)");
     }
   }
 
@@ -252,6 +271,19 @@ class TChecker {
         StripBlanks(equals == std::string::npos ? std::string_view(text) : std::string_view(text).substr(0, equals));
     const std::string key = ToUpperAscii(keyText);
     if (key.empty()) return;
+    const std::size_t colon = text.find(':');
+    if (colon != std::string::npos && colon < equals) {
+      const std::string before = ToUpperAscii(StripBlanks(std::string_view(text).substr(0, colon)));
+      for (int kind = dkPackage; kind <= dkCopyDir; ++kind) {
+        const std::string_view keyword = KeywordOf(static_cast<TDirectiveKind>(kind));
+        if (before == keyword) {
+          Add(number, TSeverity::Warning,
+              Quoted(text) + " is passed over: the installer needs \"=\" after the keyword, not \":\"; write " +
+                  std::string(keyword) + "=" + VisibleText(StripBlanks(std::string_view(text).substr(colon + 1))));
+          return;
+        }
+      }
+    }
     for (int kind = dkPackage; kind <= dkCopyDir; ++kind) {
       const std::string_view keyword = KeywordOf(static_cast<TDirectiveKind>(kind));
       if (key == keyword) {
@@ -281,8 +313,9 @@ class TChecker {
     const std::string whole = StripBlanks(std::string_view(text).substr(equals + 1));
     if (whole == directive.Value) return;
     Add(number, TSeverity::Warning,
-        "the value is " + std::to_string(whole.size()) +
-            " bytes long; the installer keeps only the first 1000 bytes after \"=\" and drops the rest");
+        "the value is " + std::to_string(whole.size()) + " bytes long; the installer keeps only its first " +
+            std::to_string(directive.Value.size()) +
+            " (it cuts the text after \"=\" at 1000 bytes, blanks included) and drops the rest");
   }
 
   void CheckEndMark() {
@@ -327,6 +360,14 @@ class TChecker {
         case dkLanguage:
           languageSeen = true;
           Language(line);
+          if (FTitle.empty() && std::any_of(FActed.begin(), FActed.end(), [&](std::size_t later) {
+                return later > row && FResult.Lines[later].Kind == dkPackage;
+              })) {
+            Add(line.Number, TSeverity::Warning,
+                "LANGUAGE comes before PACKAGE: the installer asks to install an empty title (\"You are about to "
+                "install  for " +
+                    VisibleText(FIde.Shown()) + "\"); put the PACKAGE line first");
+          }
           break;
         case dkMessage:
           line.Action = "message box";
@@ -382,6 +423,12 @@ class TChecker {
               "no PACKAGE title is set before this PACKAGEFILE: the package is registered with an empty "
               "title");
         }
+        if (value.empty()) {
+          Add(line.Number, TSeverity::Warning,
+              "PACKAGEFILE has no value: the installer registers " + RootDirShown +
+                  "\\Lib\\, the folder itself, as a package, which the IDE fails to load at every start; name the "
+                  "package file or remove the line");
+        }
         ReplaceFlag(FLastPackageFile, line.Number, "PACKAGEFILE", "Components installed");
         break;
       case dkHelpFile:
@@ -398,6 +445,22 @@ class TChecker {
         line.Action = "HKEY_CURRENT_USER\\" + VisibleText(FIde.BaseKey) + "\\Palette  " +
                       (page.empty() ? std::string("(unnamed value)") : Quoted(page)) + " += " + VisibleText(component) +
                       ";";
+        // The installer adds nothing when the name occurs anywhere in the page's list, also
+        // inside a longer name that an earlier line of this run put there.
+        auto& entries = FPages[FIde.BaseKey + "\n" + FoldedName(page)];
+        for (const auto& [earlier, number] : entries) {
+          if (FindSubstring(ToUpperAscii(component), ToUpperAscii(earlier)) == 0) continue;
+          line.Action = "nothing: the page's list already holds " + Quoted(component) + " (in " + Quoted(earlier) +
+                        ", line " + std::to_string(number) + ")";
+          if (!EqualIgnoringCase(component, earlier)) {
+            Add(line.Number, TSeverity::Warning,
+                "COMPONENT " + Quoted(component) + " is not added: the installer finds it inside " + Quoted(earlier) +
+                    " (line " + std::to_string(number) + "), as it looks for the name anywhere in the page's list; " +
+                    "put this line before line " + std::to_string(number));
+          }
+          break;
+        }
+        entries.emplace_back(component, line.Number);
         if (page.empty()) {
           Add(line.Number, TSeverity::Warning,
               "COMPONENT " + Quoted(component) +
@@ -406,7 +469,16 @@ class TChecker {
         break;
       }
       case dkDelete:
-        line.Action = "removes " + WithBackslash(RootDirShown) + VisibleText(value);
+        line.Action = "removes the file " + WithBackslash(RootDirShown) + VisibleText(value);
+        if (value.find_first_of("*?") != std::string::npos) {
+          Add(line.Number, TSeverity::Warning,
+              "DELETE " + Quoted(value) +
+                  " holds a wildcard: the installer removes no file by pattern (Windows takes \"*\" and \"?\" in "
+                  "no file name); name each file in a DELETE of its own");
+        } else if (!value.empty() && IsSeparator(value.back())) {
+          Add(line.Number, TSeverity::Warning,
+              "DELETE " + Quoted(value) + " names a folder: the installer removes files only, never a folder");
+        }
         break;
       case dkCopyDir:
         if (line.Action.empty()) line.Action = FCopyAction;
@@ -476,6 +548,13 @@ class TChecker {
         passedOver.push_back(entry.Name);
       }
     }
+    if (!copied.empty() && filesOnly) {
+      Add(line.Number, TSeverity::Warning,
+          "COPYDIR folder " + Quoted(folder) +
+              " holds files directly beside its subfolders: the installer copies only the subfolders; move the files "
+              "into one of them");
+    }
+    CheckReadOnlySources(line, copied);
     if (copied.empty()) {
       FCopyAction = "nothing: no subfolder in " + folder;
       Add(line.Number, TSeverity::Error,
@@ -485,6 +564,39 @@ class TChecker {
       FCopyAction = "subfolders " + JoinNames(copied) + " (beside the installer) into " + RootDirShown;
     }
     if (!passedOver.empty()) FCopyAction += "; passes over " + JoinNames(passedOver);
+  }
+
+  // Copies keep their source's attributes: a read-only source makes a read-only copy, which
+  // the next installation of the package cannot overwrite.
+  void CheckReadOnlySources(const TLineReport& line, const std::vector<std::string>& copied) {
+    std::vector<std::string> folders, readOnly;
+    for (const std::string& name : copied) folders.push_back(WithBackslash(line.Value) + name);
+    std::size_t seen = 0;
+    while (!folders.empty() && seen < 100000) {
+      const std::string folder = folders.back();
+      folders.pop_back();
+      std::vector<TFindEntry> entries;
+      if (FListFolder(folder, &entries) != TListing::Listed) continue;
+      for (const TFindEntry& entry : entries) {
+        ++seen;
+        if (entry.Name.empty() || entry.Name[0] == '.') continue;
+        if (IsPlainFolder(entry.Attributes)) {
+          folders.push_back(folder + "\\" + entry.Name);
+        } else if ((entry.Attributes & AttrReadOnly) != 0) {
+          readOnly.push_back(folder + "\\" + entry.Name);
+        }
+      }
+    }
+    if (readOnly.empty()) return;
+    std::sort(readOnly.begin(), readOnly.end());
+    if (readOnly.size() > 3) {
+      readOnly.resize(3);
+      readOnly[2] = "...";
+    }
+    Add(line.Number, TSeverity::Warning,
+        "files under COPYDIR folder " + Quoted(line.Value) + " are read-only (" + JoinNames(readOnly) +
+            "): their copies will be read-only too, and the next installation of this package will stop at the "
+            "first of them (NO files copied); clear the read-only attribute before shipping");
   }
 
   void CheckPathValue(const TLineReport& line) {
@@ -509,6 +621,7 @@ class TChecker {
     }
   }
 
+  const std::string& FBytes;
   const TFolderLister& FListFolder;
   TScan FScan;
   TCheckResult FResult;
@@ -523,6 +636,8 @@ class TChecker {
   int FLastPackageFile = 0;
   int FLastHelpFile = 0;
   std::string FCopyAction;
+  // Each page's components as this run's lines add them: base key and folded page name.
+  std::map<std::string, std::vector<std::pair<std::string, int>>> FPages;
 };
 }  // namespace
 

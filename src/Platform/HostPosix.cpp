@@ -236,6 +236,12 @@ bool THostPosix::RegOpen(TRootKey root, const std::string& path, TRegAccess acce
   *key = 0;
   TOpenKey opened{RegistryFilePath(), root, path, access, {}};
   if (!LoadRegistry(opened.FilePath, &opened.File) || !opened.File.KeyExists(root, path)) return false;
+  // As Windows checks a key's rights when it is opened: a read-only registry file opens no
+  // key for writing, so that a preview learns of it without writing.
+  struct stat info {};
+  if (access == TRegAccess::Write && stat(opened.FilePath.c_str(), &info) == 0 && (info.st_mode & S_IWUSR) == 0) {
+    return false;
+  }
   *key = FNextHandle++;
   FKeys.emplace(*key, std::move(opened));
   return true;

@@ -224,8 +224,10 @@ bool TMemoryHost::RegOpen(TRootKey root, const std::string& path, TRegAccess acc
     const auto below = FKeys.lower_bound(name + "\\");
     exists = below != FKeys.end() && below->first.compare(0, name.size() + 1, name + "\\") == 0;
   }
+  // Over a base, every key is the base's, and so is the answer: a key it opens for reading
+  // only cannot be written through the model either.
   THandle base = 0;
-  if (FBase != nullptr && FBase->RegOpen(root, path, access, &base)) exists = true;
+  if (FBase != nullptr) exists = FBase->RegOpen(root, path, access, &base);
   if (!exists) return false;
   *key = FNextHandle++;
   FOpenKeys[*key] = {name, access, base};
@@ -240,13 +242,14 @@ TRegRead TMemoryHost::RegQuery(THandle key, const std::string& name, std::string
   }
   // As on Windows, a key opened for writing cannot be queried.
   if (open == FOpenKeys.end() || open->second.Access != TRegAccess::Read) return TRegRead::Failed;
-  const TKey& values = FKeys[open->second.Name];
-  const auto value = values.Values.find(FoldKey(name));
-  if (value == values.Values.end()) {
-    return open->second.Base != 0 ? FBase->RegQuery(open->second.Base, name, data) : TRegRead::Missing;
+  // Found (no entry made) here, or else in the base.
+  if (const auto values = FKeys.find(open->second.Name); values != FKeys.end()) {
+    if (const auto value = values->second.Values.find(FoldKey(name)); value != values->second.Values.end()) {
+      *data = StoredString(value->second.second);
+      return TRegRead::Found;
+    }
   }
-  *data = StoredString(value->second.second);
-  return TRegRead::Found;
+  return open->second.Base != 0 ? FBase->RegQuery(open->second.Base, name, data) : TRegRead::Missing;
 }
 
 bool TMemoryHost::RegSet(THandle key, const std::string& name, const std::string& data) {

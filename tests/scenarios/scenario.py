@@ -4,7 +4,8 @@
 #
 #   # what it shows
 #   start example                       the bundled example: examples/ide, examples/package
-#   readonly <ide>\Help\Delphi3.cfg     changes to the start: a file made read-only,
+#   readonly <ide>\Help\Delphi3.cfg     changes to the start: a file made read-only (or
+#                                       <registry>, the POSIX host's registry file),
 #   remove <ide>\Help                   a file or folder removed,
 #   value HKLM\...\3.0 "RootDir" "x"    a value set (or removed, with no data)
 #   held <ide>\Help\Delphi3.cfg         a file another program holds open, sharing nothing
@@ -242,7 +243,7 @@ def StartState(scenario, ideRoot, program, view64=False):
         for i in range(2, len(parts)):
             files.setdefault(Fold("\\".join(parts[:i])), ("\\".join(parts[:i]), None, False))
         files[Fold(name)] = ("\\".join(parts), scenario.FileBytes(name), False)
-    for path in (rest for word, rest, _ in scenario.Changes if word == "readonly"):
+    for path in (rest for word, rest, _ in scenario.Changes if word == "readonly" and rest != "<registry>"):
         files[Fold(path)] = files[Fold(path)][:2] + (True,)
     # The registry names the IDE folder as the host spells it.
     root, placed = Bytes(ideRoot), {}
@@ -370,6 +371,8 @@ def Run(host, scenario, work, program):
     setup = os.path.join(os.path.dirname(program), "ferrowind-setup") if host == "preview" else program
     files, values = StartState(scenario, ideRoot, open(setup, "rb").read() if host != "memory" else b"MZ")
     WriteState(files, values, work, ide, pkg, regedit=host != "memory")
+    if ("readonly", "<registry>") in ((word, rest) for word, rest, _ in scenario.Changes):
+        os.chmod(registry, 0o444)
     held = [Placed(path, ideRoot, pkgRoot) for path in scenario.Held]
     expected, problems = scenario.Outcome(ideRoot), []
     if host == "memory":

@@ -88,7 +88,8 @@ TEST(RegistryStoreTest, FileOnDiskIsReplacedWholeOrLeftAsItWas) {
   fs::permissions(path, fs::perms(0444));
   setenv("FERROWIND_REGISTRY", path.c_str(), 1);
   THandle key = 0;
-  EXPECT_TRUE(SystemHost().RegOpen(LM, DelphiKey, TRegAccess::Write, &key));
+  EXPECT_FALSE(SystemHost().RegOpen(LM, DelphiKey, TRegAccess::Write, &key));  // no key to write through
+  EXPECT_TRUE(SystemHost().RegOpen(LM, DelphiKey, TRegAccess::Read, &key));
   EXPECT_FALSE(SystemHost().RegSet(key, "RootDir", "C:\\Elsewhere"));
   SystemHost().RegClose(key);
   EXPECT_FALSE(SaveFileAtomically(path, "REGEDIT4\r\n"));
