@@ -61,10 +61,10 @@ std::vector<TDiffLine> DiffScript(const std::string& before, const std::string& 
       if (i < n && j < m && a[head + i] == b[head + j]) {
         script.push_back({' ', a[head + i++]});
         ++j;
-      } else if (j < m && (i == n || common[at(i, j + 1)] >= common[at(i + 1, j)])) {
-        script.push_back({'+', b[head + j++]});
+      } else if (i < n && (j == m || common[at(i + 1, j)] >= common[at(i, j + 1)])) {
+        script.push_back({'-', a[head + i++]});  // removals first, as diff -u shows them
       } else {
-        script.push_back({'-', a[head + i++]});
+        script.push_back({'+', b[head + j++]});
       }
     }
   }

@@ -24,6 +24,9 @@ TEST(LineDiff, HunksHoldTheChangesWithTheirContext) {
       (std::vector<std::string>{"@@ -3,7 +3,7 @@", " 3", " 4", "+new", " 5", " 6", " 7", "-8", " 9"}));
   EXPECT_EQ(LineDiff("1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n", "0\r\n1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n", 1),
             (std::vector<std::string>{"@@ -1,1 +1,2 @@", "+0", " 1", "@@ -7,2 +8,1 @@", " 7", "-8"}));
+  // A line replaced shows its removal first, as diff -u does.
+  EXPECT_EQ(LineDiff("a\r\nold\r\nb\r\n", "a\r\nnew\r\nb\r\n", 1),
+            (std::vector<std::string>{"@@ -1,3 +1,3 @@", " a", "-old", "+new", " b"}));
 }
 
 // 65,536 x 65,538 middle lines: the product wraps 32 bits to 131,072, under the cell limit,
