@@ -79,14 +79,15 @@ int main(int argc, char** argv) {
   Ferrowind::THost& host = Ferrowind::SystemHost();
   if (preview) {
     const Ferrowind::TPreview result = Ferrowind::RunPreview(host, path, cancelAt);
-    Write(stdout, json ? Ferrowind::PreviewJson(result, path) : Ferrowind::PreviewText(result, path));
+    Write(stdout, json ? Ferrowind::JsonOutput(host, Ferrowind::PreviewJson(result, path))
+                       : Ferrowind::PreviewText(result, path));
     std::fflush(stdout);
     return result.ExitCode;
   }
   std::string bytes;
   if (!Ferrowind::ReadWholeFile(host, path, &bytes, Ferrowind::MaxCheckedFile)) {
     if (json) {
-      Write(stdout, Ferrowind::JsonUnreadable(path));
+      Write(stdout, Ferrowind::JsonOutput(host, Ferrowind::JsonUnreadable(path)));
     } else {
       Write(stderr, "ferrowind-check: cannot read " + path + "\n");
     }
@@ -94,7 +95,8 @@ int main(int argc, char** argv) {
   }
   const Ferrowind::TCheckResult result =
       Ferrowind::CheckConfig(bytes, Ferrowind::HostFolderLister(host, Ferrowind::FolderOf(path)));
-  Write(stdout, json ? Ferrowind::JsonReport(result, path) : Ferrowind::TextReport(result, path));
+  Write(stdout,
+        json ? Ferrowind::JsonOutput(host, Ferrowind::JsonReport(result, path)) : Ferrowind::TextReport(result, path));
   std::fflush(stdout);
   return Ferrowind::ExitCodeFor(result);
 }

@@ -84,14 +84,41 @@ std::string JsonString(const std::string& s) {
       out += c;
     } else if (byte < 32 || byte == 127) {
       out += std::string("\\u00") + Hex[byte >> 4] + Hex[byte & 15];
-    } else if (byte >= 128) {
-      out += static_cast<char>(0xC0 | (byte >> 6));
-      out += static_cast<char>(0x80 | (byte & 0x3F));
     } else {
       out += c;
     }
   }
   return out + "\"";
+}
+
+std::string JsonOutput(THost& host, const std::string& document) {
+  const std::string text = host.SystemTextAsUtf8(document);
+  static const char* const Hex = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    // The length of a well-formed UTF-8 sequence starting here; 0 for a byte that starts none.
+    std::size_t length = lead < 0x80                    ? 1
+                         : lead >= 0xC2 && lead <= 0xDF ? 2
+                         : lead >= 0xE0 && lead <= 0xEF ? 3
+                         : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                        : 0;
+    for (std::size_t k = 1; k < length; ++k) {
+      const auto next = i + k < text.size() ? static_cast<unsigned char>(text[i + k]) : 0;
+      const bool overlong = k == 1 && ((lead == 0xE0 && next < 0xA0) || (lead == 0xF0 && next < 0x90));
+      const bool beyond = k == 1 && ((lead == 0xED && next > 0x9F) || (lead == 0xF4 && next > 0x8F));
+      if ((next & 0xC0) != 0x80 || overlong || beyond) length = 0;
+    }
+    if (length == 0) {
+      out += std::string("\\\\x") + Hex[lead >> 4] + Hex[lead & 15];
+      ++i;
+    } else {
+      out.append(text, i, length);
+      i += length;
+    }
+  }
+  return out;
 }
 
 int ExitCodeFor(const TCheckResult& result) { return result.HasErrors() ? 1 : 0; }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "Check/ConfigCheck.h"
+#include "Platform/Host.h"
 
 namespace Ferrowind {
 
@@ -21,6 +22,11 @@ std::string TextReport(const TCheckResult& result, const std::string& path);
 std::string JsonReport(const TCheckResult& result, const std::string& path);
 std::string JsonUnreadable(const std::string& path);
 // s as a quoted JSON string, by the rule above.
+// A JSON string of s's bytes: quotes, backslashes and control bytes escaped, other bytes as
+// they are; JsonOutput makes the document UTF-8.
 std::string JsonString(const std::string& s);
+// A JSON document as the checker writes it: its text decoded from the code page the system
+// runs programs in, a byte that is no text there written as the escape \xHH.
+std::string JsonOutput(THost& host, const std::string& document);
 
 }  // namespace Ferrowind

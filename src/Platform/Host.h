@@ -122,6 +122,9 @@ class THost {
   // path made absolute against the current folder, as the file calls would take it; empty
   // when that fails.
   virtual std::string FullPath(const std::string& path) = 0;
+  // Text in the code page the system runs programs in, as UTF-8: Windows' ANSI code page;
+  // on POSIX, UTF-8 already, given back as it is.
+  virtual std::string SystemTextAsUtf8(const std::string& text) = 0;
 };
 
 // The host of the system the program was built for. Defined by the one host file the

@@ -172,6 +172,7 @@ class THostPosix final : public THost {
   bool ReplaceWith(const std::string& source, const std::string& destination) override;
   std::string ProgramPath() override;
   std::string FullPath(const std::string& path) override;
+  std::string SystemTextAsUtf8(const std::string& text) override { return text; }
 
  private:
   struct TOpenKey {

@@ -226,6 +226,19 @@ class THostWin32 final : public THost {
     return full;
   }
 
+  std::string SystemTextAsUtf8(const std::string& text) override {
+    if (text.empty() || text.size() > 0x10000000) return text;
+    const int size = static_cast<int>(text.size());
+    std::wstring wide(text.size(), L'\0');  // a byte gives at most one UTF-16 unit
+    const int units = MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), size);
+    if (units <= 0) return text;
+    std::string utf8(static_cast<std::size_t>(units) * 3, '\0');
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, utf8.data(), units * 3, nullptr, nullptr);
+    if (bytes <= 0) return text;
+    utf8.resize(static_cast<std::size_t>(bytes));
+    return utf8;
+  }
+
   std::string ProgramPath() override {
     std::string path(MAX_PATH, '\0');
     for (;;) {

@@ -120,6 +120,9 @@ class TMemoryHost : public THost {
   // Through the base where there is one; otherwise against the program's folder, where the
   // installer is started.
   std::string FullPath(const std::string& path) override;
+  std::string SystemTextAsUtf8(const std::string& text) override {  // through the base, or as UTF-8
+    return FBase != nullptr ? FBase->SystemTextAsUtf8(text) : text;
+  }
 
  protected:
   // A path of the model: one the run made or changed, or one looked at in the base.

@@ -53,6 +53,7 @@ class TReadOnlyHost : public THost {
   bool ReplaceWith(const std::string&, const std::string&) override { return false; }
   std::string ProgramPath() override { return FHost.ProgramPath(); }
   std::string FullPath(const std::string& path) override { return FHost.FullPath(path); }
+  std::string SystemTextAsUtf8(const std::string& text) override { return FHost.SystemTextAsUtf8(text); }
 
  private:
   THost& FHost;

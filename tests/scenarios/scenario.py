@@ -321,14 +321,19 @@ def StateOutcome(scenario, boxes, before, after, beforeValues, afterValues):
 
 
 def PreviewOutcome(report, ide, pkg):
-    """What a preview said."""
-    place = lambda p: Fold(next((label + p[len(r):] for r, label in ((ide, "<ide>"), (pkg, "<pkg>")) if p.startswith(r)), p))
-    latin = lambda t: t.encode("latin-1")
+    """What a preview said. Its JSON is UTF-8: under Wine, of the code page 1252 text; on
+    POSIX, of what was UTF-8 already, any other byte written as \\xHH."""
+    latin = lambda t: Bytes(t) if ide[1:2] == ":" else re.sub(
+        rb"\\x([0-9A-F]{2})", lambda m: bytes.fromhex(m.group(1).decode()), t.encode("utf-8"))
+    def place(path):
+        path = Text(latin(path))
+        return Fold(next((label + path[len(r):] for r, label in ((ide, "<ide>"), (pkg, "<pkg>")) if path.startswith(r)),
+                         path))
     boxes = [{"kind": b["kind"], "text": latin(b["text"])} for b in report["boxes"]]
     files = {place(f["path"]): f["change"] for f in report["files"] if f["change"] != "same"}
     help = {place(h["path"]): [latin("-" + l) for l in h["removed"]] + [latin("+" + l) for l in h["added"]]
             for h in report["help"]}
-    values = {(Fold(("HKLM\\" if v["root"] == "HKEY_LOCAL_MACHINE" else "HKCU\\") + v["key"]), Fold(latin(v["name"]))):
+    values = {(Fold(("HKLM\\" if v["root"] == "HKEY_LOCAL_MACHINE" else "HKCU\\") + Text(latin(v["key"]))), Fold(latin(v["name"]))):
               latin(v["new"]) for v in report["registry"]}
     return Outcome(boxes, files, help, values)
 
