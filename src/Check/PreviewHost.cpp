@@ -57,6 +57,7 @@ std::vector<TPreviewHost::TFileChange> TPreviewHost::FileChanges() {
   for (const auto& [folded, node] : TouchedNodes()) {
     TFileChange change;
     change.Path = node.Name;
+    change.ReadOnly = !node.Removed && (node.Attributes & AttrReadOnly) != 0;
     std::uint32_t before = 0;
     FView.GetAttributes(node.Name, &before);
     // Only the read-only bit is kept alike by every host.

@@ -47,6 +47,7 @@ class TPreviewHost : private TPreviewBase, public TMemoryHost {
     std::uint64_t OldSize = 0;  // Replaced, Same, Removed, Attributes
     std::uint64_t NewSize = 0;  // Created, Replaced, Same, Attributes
     bool Edited = false;        // written by the run itself rather than copied
+    bool ReadOnly = false;      // read-only once the run is done (a copy carries its source's bit)
     std::string OldData;        // both only for an edited file that is replaced
     std::string NewData;
   };

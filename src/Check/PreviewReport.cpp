@@ -237,6 +237,7 @@ std::string PreviewText(const TPreview& preview, const std::string& configPath) 
     if (file.Change == TChange::Removed) sizes = Bytes(file.OldSize);
     if (file.Change == TChange::Replaced) sizes = std::to_string(file.OldSize) + " -> " + Bytes(file.NewSize);
     if (file.Change == TChange::Attributes) sizes = "read-only bit changes";
+    if (file.ReadOnly && file.Change != TChange::Folder) sizes += sizes.empty() ? "read-only" : ", read-only";
     std::string name = ChangeName(file.Change);
     name.resize(std::max<std::size_t>(name.size(), 10), ' ');
     out += "  " + name + VisibleText(file.Path) + (sizes.empty() ? "" : "  (" + sizes + ")") + "\n";
@@ -274,6 +275,7 @@ std::string PreviewJson(const TPreview& preview, const std::string& configPath) 
       item += ", \"oldSize\": " + std::to_string(file.OldSize);
     if (file.Change != TChange::Folder && file.Change != TChange::Removed)
       item += ", \"size\": " + std::to_string(file.NewSize);
+    if (file.ReadOnly) item += ", \"readOnly\": true";
     files.push_back(item + "}");
     if (IsHelpEdit(file)) {
       const std::vector<TDiffLine> script = DiffScript(file.OldData, file.NewData);
