@@ -174,7 +174,7 @@ TEST_P(HostContract, FoldersAreMadeOnceAndListedWithAttributeWords) {
   THandle find = 0;
   TFindEntry entry;
   std::vector<std::string> seen;
-  // The order of a listing is the file system's; every entry is there, "." and ".." too.
+  // Every entry is there, "." and ".." too.
   ASSERT_EQ(Host().FindFirst(At("Sub\\*.*"), &find, &entry), TFind::Entry);
   do seen.push_back(entry.Name + ":" + std::to_string(entry.Attributes & (AttrDirectory | AttrArchive)));
   while (Host().FindNext(find, &entry) == TFind::Entry);
@@ -206,6 +206,32 @@ TEST_P(HostContract, FoldersAreMadeOnceAndListedWithAttributeWords) {
   EXPECT_EQ(entry.Attributes & AttrArchive, AttrArchive);
   EXPECT_EQ(Host().FindNext(find, &entry), TFind::NoMore);
   Host().FindClose(find);
+}
+
+// Names as Windows takes them: trailing periods and blanks, "." and ".." in the text, case
+// beyond ASCII in code page 1252, characters no name may hold; listings in case-insensitive
+// order; a path made full.
+TEST_P(HostContract, NamesFollowWindowsRules) {
+  subject->PutFile("Lib\\Keep.dcu", "k");
+  for (const char* path : {"Lib\\Keep.dcu.", "Lib.\\Keep.dcu", "Nope\\..\\Lib\\.\\Keep.dcu", "LIB\\KEEP.DCU  "})
+    EXPECT_EQ(Contents(path), "k") << path;
+  EXPECT_FALSE(Exists("Lib\\Kee?.dcu"));
+  THandle file = 0;
+  EXPECT_FALSE(Open("Lib\\new|.dcu", Writing, SharingNone, Anew, &file));
+  EXPECT_FALSE(Open("Lib\\new*.dcu", Writing, SharingNone, Anew, &file));
+  ASSERT_TRUE(Open("Lib\\CAF\xC9.dcu", Writing, SharingNone, Anew, &file));
+  Host().FileClose(file);
+  EXPECT_TRUE(Exists("lib\\caf\xE9.DCU"));
+  for (const char* name : {"b.txt", "A.txt", "a_b", "aB"}) subject->PutFile(std::string("Order\\") + name, name);
+  std::vector<std::string> seen;
+  THandle find = 0;
+  TFindEntry entry;
+  ASSERT_EQ(Host().FindFirst(At("Order\\*"), &find, &entry), TFind::Entry);
+  do seen.push_back(entry.Name);
+  while (Host().FindNext(find, &entry) == TFind::Entry);
+  Host().FindClose(find);
+  EXPECT_EQ(seen, (std::vector<std::string>{".", "..", "A.txt", "aB", "a_b", "b.txt"}));
+  EXPECT_EQ(ReadThrough(Host(), Host().FullPath(At("Nope\\..\\Lib\\Keep.dcu"))), "k");
 }
 
 TEST_P(HostContract, RegistryKeysAreOpenedNeverMadeAndValuesIgnoreCase) {
