@@ -5,6 +5,7 @@
 
 #include <random>
 
+#include "Base/Text.h"
 #include "Check/CheckDisk.h"
 #include "Check/ConfigCheck.h"
 #include "Platform/MemoryHost.h"
@@ -42,7 +43,14 @@ TEST(ConfigCheck, ListsWhatTheReaderReads) {
   ExpectListingAsRead(lang + std::string(70000, 'x') + "\r\nMESSAGE=ok\r\n" + std::string(70000, 'x') + "\r\n\r\n");
   for (std::size_t block : {65535u, 65536u, 65537u}) {
     SCOPED_TRACE(block);
-    ExpectListingAsRead("MESSAGE=" + std::string(block - 9, 'a') + "\r\nMESSAGE=b\r\n\r\n");
+    const std::string text = "MESSAGE=" + std::string(block - 9, 'a') + "\r\nMESSAGE=b\r\n\r\n";
+    ExpectListingAsRead(text);
+    // The LF of a CR LF pair is skipped also when it opens the next block.
+    TMemoryHost host;
+    host.AddFile("Setup.cfg", text);
+    TConfigReader reader(host);
+    ASSERT_TRUE(reader.Open());
+    for (TReadLine line; reader.ReadLine(&line);) EXPECT_EQ(line.Text.find(LF), std::string_view::npos);
   }
   const V pieces = {"\r", "\n", "\r\n", "\x1a", "=", " ", "MESSAGE", "x", std::string(1, '\0')};
   std::minstd_rand next(12345);
