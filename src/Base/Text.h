@@ -1,6 +1,7 @@
 // Plain byte-string helpers below everything else: the installer, its IDE target, the OS
 // hosts and the checker all use these, and none is written twice. Strings are 8-bit bytes;
-// there is no code-page conversion, and case is folded for the ASCII letters only.
+// there is no code-page conversion, and case is folded for the ASCII letters only (names of
+// files and registry keys fold as Windows folds them: Base/WindowsNames.h).
 #pragma once
 
 #include <cstdint>
@@ -31,7 +32,8 @@ inline std::string_view StrippedView(std::string_view s) {
   return s;
 }
 
-// a..z to A..Z; every other byte unchanged. The one case fold of the system.
+// a..z to A..Z; every other byte unchanged. The installer's own case fold: keywords, palette
+// lists, help lines.
 constexpr char FoldAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 // Every byte through FoldAscii; the length unchanged.
 std::string ToUpperAscii(std::string_view s);
