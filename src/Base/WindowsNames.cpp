@@ -30,11 +30,9 @@ bool WindowsPath(std::string_view path, TPathUse use, std::string* out) {
   // as its system writes it.
   const std::size_t first = path.find_first_of("\\/");
   const char separator = first == std::string_view::npos ? '\\' : path[first];
-  std::string head;  // a drive, a leading separator, or both
-  if (path.size() >= 2 && path[1] == ':') {
-    head = path.substr(0, 2);
-    path.remove_prefix(2);
-  }
+  const bool drive = path.size() >= 2 && path[1] == ':';
+  std::string head(drive ? path.substr(0, 2) : std::string_view());  // a drive, a leading separator, or both
+  if (drive) path.remove_prefix(2);
   if (!path.empty() && IsSeparator(path.front())) head += separator;
   std::vector<std::string_view> names;
   std::size_t start = 0;
