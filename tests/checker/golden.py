@@ -6,7 +6,7 @@
 #   folder Files\Lib               a folder beside the file (parents made too)
 #   readonly Files\Lib\a.dcu       a file or folder made read-only
 #   -- Setup.cfg --                a file's lines, each ended with CR LF; "(raw)": lines joined
-#   ...                            by LF, with the escapes \r \n \t \xHH \\ and {N*text}, N copies
+#   ...                            by LF, with the scenarios' escapes (\r \n \t \xHH and {N*text})
 #   == output                      then the exit code, then standard output and error as printed
 #   exit 1
 #
@@ -18,12 +18,8 @@ import subprocess
 import sys
 import tempfile
 
-
-def Unescape(text):
-    text = re.sub(r"\{(\d+)\*([^}]*)\}", lambda m: m.group(2) * int(m.group(1)), text)
-    escapes = {"r": b"\r", "n": b"\n", "t": b"\t", "\\": b"\\"}
-    return re.sub(rb"\\(x[0-9A-Fa-f]{2}|[rnt\\])", lambda m: bytes.fromhex(m.group(1)[1:].decode())
-                  if m.group(1)[:1] == b"x" else escapes[m.group(1).decode()], text.encode("utf-8"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scenarios"))
+from scenario import Unescape  # noqa: E402  the scenarios' escapes, one rule for both
 
 
 def Main(path, checker, update):

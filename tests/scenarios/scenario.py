@@ -25,8 +25,8 @@
 #   -- <ide>\Help\Delphi3.cfg --        a file's whole content afterwards, written as above
 #                                       (a preview shows no content: it is not compared there)
 #
-# Texts and quoted strings take the escapes \r \n \t \xHH \" \\; any other backslash is
-# itself. Bytes are those of code page 1252, the system's: in the registry, in files and, but
+# Texts and quoted strings take the escapes \r \n \t \xHH \" \\ and {N*text}, N copies of
+# text; any other backslash is itself. Bytes are those of code page 1252, the system's: in the registry, in files and, but
 # under Wine (whose Unix names are UTF-8), in file names. Paths and registry names compare as
 # Windows compares them: case folded.
 #
@@ -68,6 +68,7 @@ def Text(data):
 
 
 def Unescape(text):
+    text = re.sub(r"\{(\d+)\*([^}]*)\}", lambda m: m.group(2) * int(m.group(1)), text)
     return re.sub(rb'\\(x[0-9A-Fa-f]{2}|[rnt"\\])', lambda m: bytes.fromhex(m.group(1)[1:].decode())
                   if m.group(1)[:1] == b"x" else Escapes[m.group(1).decode()], Bytes(text))
 
