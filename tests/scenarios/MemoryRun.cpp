@@ -5,13 +5,24 @@
 // RUNS times, answering each run's boxes in order (ok or cancel), prints each box of the last
 // run as a JSON line and writes what the host holds before the last run to DIR/before and
 // after it to DIR/after, in the same form. Exit 1 when DIR cannot be read.
+// Then the last run again once per call it made, with that call failing: whatever fails, no
+// handle stays open, no temporary file is left, every file and value is as before the run or
+// as after the clean one (a list between the two, for a palette page), and the summary
+// claims no step that the state shows was not done. Exit 3, naming the call, when one breaks.
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
+#include <optional>
+#include <set>
 #include <sstream>
 
 #include "../Scratch.h"
+#include "Base/Text.h"
+#include "Base/WindowsNames.h"
+#include "LibraryInstall/LineFile.h"
 #include "Platform/MemoryHost.h"
 #include "Setup/InstallRun.h"
 
@@ -80,6 +91,125 @@ void Save(const TMemoryHost& host, const fs::path& to) {
     registry << value.Key << "\t" << Hex(value.Name) << "\t" << Hex(value.Data) << "\n";
   }
 }
+// Files by folded path ("D" for a folder, "F" and the data for a file) and values by folded
+// key and name.
+using TState = std::map<std::string, std::string>;
+
+std::string Folded(const std::string& path) {
+  std::string normal;
+  return FoldedName(WindowsPath(path, TPathUse::File, &normal) ? normal : path);
+}
+
+TState StateOf(const TMemoryHost& host) {
+  TState state;
+  for (const std::string& path : host.AllPaths()) {
+    const auto data = host.FileData(path);
+    state["file " + Folded(path)] = data ? "F" + *data : "D";
+  }
+  for (const TMemoryHost::TValue& value : host.AllValues())
+    state["value " + value.Key + "\\" + FoldedName(value.Name)] = value.Data;
+  return state;
+}
+
+std::optional<std::string> At(const TState& state, const std::string& key) {
+  const auto it = state.find(key);
+  return it == state.end() ? std::nullopt : std::optional(it->second);
+}
+
+// The summary, when the run reached it: the last box, telling what was copied.
+std::string SummaryOf(const TMemoryHost& host) {
+  const auto& boxes = host.Boxes();
+  const bool reached = !boxes.empty() && boxes.back().Kind == TBoxKind::Information &&
+                       boxes.back().Text.find(" files copied\r\n") != std::string::npos;
+  return reached ? boxes.back().Text : std::string();
+}
+
+// Whether every ";"-separated entry of added is one of list's, ignoring case.
+bool EntriesWithin(const std::string& added, const std::string& list) {
+  const std::string within = ";" + ToUpperAscii(list) + ";";
+  std::istringstream entries(ToUpperAscii(added));
+  for (std::string entry; std::getline(entries, entry, ';');) {
+    if (!entry.empty() && within.find(";" + entry + ";") == std::string::npos) return false;
+  }
+  return true;
+}
+
+// What a run made with call k failing breaks of the promises; empty when none.
+std::string Broken(const TMemoryHost& start, const TMemoryHost& clean, std::vector<bool> answers,
+                   const std::string& config, std::size_t k) {
+  const std::vector<std::string> calls(clean.CallLog().begin() + static_cast<std::ptrdiff_t>(start.CallLog().size()),
+                                       clean.CallLog().end());
+  const auto isBox = [](const std::string& call) { return call.rfind("ShowMessage", 0) == 0; };
+  // A box that fails to show takes no answer.
+  const auto shown = static_cast<std::size_t>(std::count_if(calls.begin(), calls.begin() + k - 1, isBox));
+  if (isBox(calls[k - 1]) && shown < answers.size()) answers.erase(answers.begin() + shown);
+  TMemoryHost host = start;
+  host.FailCall(host.CallCount() + k);
+  host.AnswerBoxes(answers);
+  RunInstallation(host, config);
+  if (host.OpenHandles() != 0) return "a handle is left open";
+  const TState before = StateOf(start), after = StateOf(clean), now = StateOf(host);
+  std::set<std::string> keys;
+  for (const TState* state : {&before, &after, &now})
+    for (const auto& entry : *state) keys.insert(entry.first);
+  // A file a step after the copy removes may be left as the copy made it.
+  TState copied;
+  for (const std::string& call : calls) {
+    const std::size_t arrow = call.find(" -> ");
+    if (call.rfind("CopyFileTo ", 0) == 0)
+      copied["file " + Folded(call.substr(arrow + 4))] = "F" + start.FileData(call.substr(11, arrow - 11)).value_or("");
+  }
+  for (const std::string& key : keys) {
+    const auto old = At(before, key), done = At(after, key), seen = At(now, key);
+    if (seen == old || seen == done || (seen && seen == At(copied, key))) continue;
+    // A list that kept what it had and gained some of what the clean run added.
+    const std::string o = old.value_or(""), s = seen.value_or("");
+    if (key.rfind("value ", 0) == 0 && s.compare(0, o.size(), o) == 0 &&
+        EntriesWithin(s.substr(o.size()), done.value_or("")))
+      continue;
+    return key + (key.find(FoldedName(TemporarySuffix)) != std::string::npos
+                      ? ": a temporary file is left"
+                      : ": neither as before nor as after the clean run");
+  }
+  // The claims, each against what the clean run did for that step.
+  const std::string summary = SummaryOf(host);
+  if (summary.empty()) return "";
+  if (summary[0] == ' ' && SummaryOf(clean)[0] != ' ') {
+    // Only a failed read of Setup.cfg hides every directive.
+    const std::string failed = FoldedName(calls[k - 1]);
+    if (failed.rfind("FILEREAD", 0) != 0 || failed.find("SETUP.CFG") == std::string::npos)
+      return "the configuration reported incorrect";
+    return "";  // the flags keep their start values and describe no step
+  }
+  const auto claims = [&](const char* line) {
+    return summary.find(std::string("\r\nAll ") + line) != std::string::npos;
+  };
+  std::string lastPackage, lastHelp;
+  for (const std::string& call : calls) {
+    const std::size_t space = call.find(' '), arrow = call.find(" -> ");
+    const std::string op = call.substr(0, space),
+                      target = call.substr(arrow == std::string::npos ? space + 1 : arrow + 4);
+    std::string key = "file " + Folded(target);
+    if (op == "RegSet") key = "value " + FoldedName(target);
+    if (op == "RegSet" && key.find("\\KNOWN PACKAGES\\") != std::string::npos) lastPackage = key;
+    // The help configuration, whose link the summary's help line reports; the contents
+    // entry decides nothing.
+    const std::string kind = key.substr(std::max<std::size_t>(key.size(), 4) - 4);
+    if (op == "ReplaceWith" && (kind == ".CFG" || kind == ".OHL")) lastHelp = key;
+    if ((op == "CopyFileTo" || op == "MakeFolder") && claims("files copied") && At(now, key) != At(after, key) &&
+        !(At(now, key) && At(now, key) == At(copied, key)))
+      return "\"All files copied\" but not " + key;
+    if (op == "RemoveFile" && key.size() > 4 && key.substr(key.size() - 4) == ".GID" && !At(after, key) &&
+        summary.find("\r\nHelp installed") != std::string::npos && At(now, key))
+      return "\"Help installed\" but the index cache " + key + " is still there";
+  }
+  if (claims("Components installed") && !lastPackage.empty() && At(now, lastPackage) != At(after, lastPackage))
+    return "\"All Components installed\" but not " + lastPackage;
+  if (summary.find("\r\nHelp installed") != std::string::npos && !lastHelp.empty() &&
+      At(now, lastHelp) != At(after, lastHelp))
+    return "\"Help installed\" but not " + lastHelp;
+  return "";
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -112,14 +242,17 @@ int main(int argc, char** argv) {
   std::vector<bool> answers;
   for (int i = 3; i < argc; ++i) answers.push_back(std::string(argv[i]) != "cancel");
   const int runs = std::atoi(argv[2]);
+  const std::string config = "C:\\PKG\\Setup.cfg";
   std::size_t firstBox = 0;
+  TMemoryHost start;
   for (int run = 1; run <= runs; ++run) {
     if (run == runs) {
       Save(host, dir / "before");
       firstBox = host.Boxes().size();
+      start = host;
     }
     host.AnswerBoxes(answers);
-    RunInstallation(host, "C:\\PKG\\Setup.cfg");
+    RunInstallation(host, config);
   }
   for (std::size_t i = firstBox; i < host.Boxes().size(); ++i) {
     const TMemoryHost::TBox& box = host.Boxes()[i];
@@ -127,5 +260,12 @@ int main(int argc, char** argv) {
     std::cout << "{\"kind\": \"" << kind << "\", \"text\": \"" << Hex(box.Text) << "\"}\n";
   }
   Save(host, dir / "after");
+  for (std::size_t k = 1; k <= host.CallCount() - start.CallCount(); ++k) {
+    const std::string broken = Broken(start, host, answers, config, k);
+    if (broken.empty()) continue;
+    std::cerr << "with call " << k << " (" << host.CallLog()[start.CallLog().size() + k - 1] << ") failing: " << broken
+              << "\n";
+    return 3;
+  }
   return 0;
 }
