@@ -94,6 +94,7 @@ void Save(const TMemoryHost& host, const fs::path& to) {
 // Files by folded path ("D" for a folder, "F" and the data for a file) and values by folded
 // key and name.
 using TState = std::map<std::string, std::string>;
+constexpr auto npos = std::string::npos;
 
 std::string Folded(const std::string& path) {
   std::string normal;
@@ -139,10 +140,28 @@ std::string Broken(const TMemoryHost& start, const TMemoryHost& clean, std::vect
                    const std::string& config, std::size_t k) {
   const std::vector<std::string> calls(clean.CallLog().begin() + static_cast<std::ptrdiff_t>(start.CallLog().size()),
                                        clean.CallLog().end());
-  const auto isBox = [](const std::string& call) { return call.rfind("ShowMessage", 0) == 0; };
+  // What the clean run did, step by step: the files it copied, as the copy left them; and
+  // what the summary's package and help lines report, the last of each.
+  TState copied;
+  std::string lastPackage, lastHelp, failed = FoldedName(calls[k - 1]);
+  std::vector<std::string> caches;
+  std::size_t shown = 0;
+  for (std::size_t i = 0; i < calls.size(); ++i) {
+    const std::string& call = calls[i];
+    const std::size_t space = call.find(' '), arrow = call.find(" -> ");
+    const std::string op = call.substr(0, space), key = Folded(call.substr(arrow == npos ? space + 1 : arrow + 4));
+    const auto endsIn = [&](const char* tail) { return key.size() > 4 && key.compare(key.size() - 4, 4, tail) == 0; };
+    if (op == "ShowMessage" && i + 1 < k) ++shown;
+    if (op == "CopyFileTo")
+      copied["file " + key] = "F" + start.FileData(call.substr(space + 1, arrow - space - 1)).value_or("");
+    if (op == "MakeFolder") copied["file " + key] = "D";
+    if (op == "RegSet" && key.find("\\KNOWN PACKAGES\\") != npos) lastPackage = "value " + key;
+    // The help configuration's link; the contents entry decides nothing.
+    if (op == "ReplaceWith" && (endsIn(".CFG") || endsIn(".OHL"))) lastHelp = "file " + key;
+    if (op == "RemoveFile" && endsIn(".GID")) caches.push_back("file " + key);
+  }
   // A box that fails to show takes no answer.
-  const auto shown = static_cast<std::size_t>(std::count_if(calls.begin(), calls.begin() + k - 1, isBox));
-  if (isBox(calls[k - 1]) && shown < answers.size()) answers.erase(answers.begin() + shown);
+  if (failed.rfind("SHOWMESSAGE", 0) == 0 && shown < answers.size()) answers.erase(answers.begin() + shown);
   TMemoryHost host = start;
   host.FailCall(host.CallCount() + k);
   host.AnswerBoxes(answers);
@@ -152,62 +171,34 @@ std::string Broken(const TMemoryHost& start, const TMemoryHost& clean, std::vect
   std::set<std::string> keys;
   for (const TState* state : {&before, &after, &now})
     for (const auto& entry : *state) keys.insert(entry.first);
-  // A file a step after the copy removes may be left as the copy made it.
-  TState copied;
-  for (const std::string& call : calls) {
-    const std::size_t arrow = call.find(" -> ");
-    if (call.rfind("CopyFileTo ", 0) == 0)
-      copied["file " + Folded(call.substr(arrow + 4))] = "F" + start.FileData(call.substr(11, arrow - 11)).value_or("");
-  }
   for (const std::string& key : keys) {
+    // As before, as after, as the copy left it (a later DELETE may fail), or a list that kept
+    // what it had and gained some of what the clean run added.
     const auto old = At(before, key), done = At(after, key), seen = At(now, key);
-    if (seen == old || seen == done || (seen && seen == At(copied, key))) continue;
-    // A list that kept what it had and gained some of what the clean run added.
     const std::string o = old.value_or(""), s = seen.value_or("");
-    if (key.rfind("value ", 0) == 0 && s.compare(0, o.size(), o) == 0 &&
-        EntriesWithin(s.substr(o.size()), done.value_or("")))
+    if (seen == old || seen == done || (seen && seen == At(copied, key)) ||
+        (key.rfind("value ", 0) == 0 && s.compare(0, o.size(), o) == 0 &&
+         EntriesWithin(s.substr(o.size()), done.value_or(""))))
       continue;
-    return key + (key.find(FoldedName(TemporarySuffix)) != std::string::npos
-                      ? ": a temporary file is left"
-                      : ": neither as before nor as after the clean run");
+    return key + (key.find(".FW-NEW") != npos ? ": a temporary file is left" : ": neither as before nor as after");
   }
-  // The claims, each against what the clean run did for that step.
   const std::string summary = SummaryOf(host);
   if (summary.empty()) return "";
-  if (summary[0] == ' ' && SummaryOf(clean)[0] != ' ') {
-    // Only a failed read of Setup.cfg hides every directive.
-    const std::string failed = FoldedName(calls[k - 1]);
-    if (failed.rfind("FILEREAD", 0) != 0 || failed.find("SETUP.CFG") == std::string::npos)
-      return "the configuration reported incorrect";
-    return "";  // the flags keep their start values and describe no step
-  }
-  const auto claims = [&](const char* line) {
-    return summary.find(std::string("\r\nAll ") + line) != std::string::npos;
-  };
-  std::string lastPackage, lastHelp;
-  for (const std::string& call : calls) {
-    const std::size_t space = call.find(' '), arrow = call.find(" -> ");
-    const std::string op = call.substr(0, space),
-                      target = call.substr(arrow == std::string::npos ? space + 1 : arrow + 4);
-    std::string key = "file " + Folded(target);
-    if (op == "RegSet") key = "value " + FoldedName(target);
-    if (op == "RegSet" && key.find("\\KNOWN PACKAGES\\") != std::string::npos) lastPackage = key;
-    // The help configuration, whose link the summary's help line reports; the contents
-    // entry decides nothing.
-    const std::string kind = key.substr(std::max<std::size_t>(key.size(), 4) - 4);
-    if (op == "ReplaceWith" && (kind == ".CFG" || kind == ".OHL")) lastHelp = key;
-    if ((op == "CopyFileTo" || op == "MakeFolder") && claims("files copied") && At(now, key) != At(after, key) &&
-        !(At(now, key) && At(now, key) == At(copied, key)))
+  // Only a failed read of Setup.cfg hides every directive; the flags then describe no step.
+  if (summary[0] == ' ' && SummaryOf(clean)[0] != ' ')
+    return failed.rfind("FILEREAD C:\\PKG\\SETUP.CFG", 0) == 0 ? "" : "the configuration reported incorrect";
+  const auto claims = [&](const char* line) { return summary.find(line) != npos; };
+  for (const auto& [key, data] : copied) {
+    if (claims("\r\nAll files copied") && At(now, key) != At(after, key) && At(now, key) != data)
       return "\"All files copied\" but not " + key;
-    if (op == "RemoveFile" && key.size() > 4 && key.substr(key.size() - 4) == ".GID" && !At(after, key) &&
-        summary.find("\r\nHelp installed") != std::string::npos && At(now, key))
-      return "\"Help installed\" but the index cache " + key + " is still there";
   }
-  if (claims("Components installed") && !lastPackage.empty() && At(now, lastPackage) != At(after, lastPackage))
+  if (claims("\r\nAll Components installed") && At(now, lastPackage) != At(after, lastPackage))
     return "\"All Components installed\" but not " + lastPackage;
-  if (summary.find("\r\nHelp installed") != std::string::npos && !lastHelp.empty() &&
-      At(now, lastHelp) != At(after, lastHelp))
-    return "\"Help installed\" but not " + lastHelp;
+  if (claims("\r\nHelp installed")) {
+    for (const std::string& key : caches)
+      if (At(now, key) && !At(after, key)) return "\"Help installed\" but the index cache " + key + " is there";
+    if (At(now, lastHelp) != At(after, lastHelp)) return "\"Help installed\" but not " + lastHelp;
+  }
   return "";
 }
 }  // namespace
