@@ -1,6 +1,7 @@
 // The host contract: one set of expectations that every host meets (the in-memory double,
 // the POSIX emulation and the Win32 host under Wine), so that they cannot drift apart.
-// Each test binary defines the hosts it runs and instantiates the suite over them.
+// Each test binary defines the hosts it runs and instantiates the suite over them; the
+// expectations are the script tests/contract/contract.txt.
 // No expectation depends on the host: where the emulation and Windows (as Wine shows it)
 // differed, the emulation was changed to do what Windows does, and where Wine let through
 // what Windows refuses, the Win32 host checks first.
@@ -46,33 +47,8 @@ struct THostParam {
   friend void PrintTo(const THostParam& param, std::ostream* out) { *out << param.Name; }
 };
 
-class HostContract : public ::testing::TestWithParam<THostParam> {
- protected:
-  void SetUp() override { subject = GetParam().Make(); }
-  void TearDown() override { subject.reset(); }
-  THost& Host() { return subject->Host(); }
-  std::string At(const std::string& relative) { return subject->At(relative); }
-
-  // The host's operations on paths below the root.
-  bool Open(const std::string& relative, TFileAccess access, TFileShare share, TFileCreate create, THandle* file) {
-    return Host().FileOpen(At(relative), access, share, create, file);
-  }
-  bool Copy(const std::string& from, const std::string& to, bool failIfExists = false) {
-    return Host().CopyFileTo(At(from), At(to), failIfExists);
-  }
-  bool Replace(const std::string& from, const std::string& to) { return Host().ReplaceWith(At(from), At(to)); }
-  bool Remove(const std::string& relative) { return Host().RemoveFile(At(relative)); }
-  // The attribute word, or NoAttributes (as Windows answers) when the path is missing.
-  static constexpr std::uint32_t NoAttributes = 0xFFFFFFFF;
-  std::uint32_t Attributes(const std::string& relative) {
-    std::uint32_t attributes = 0;
-    return Host().GetAttributes(At(relative), &attributes) ? attributes : NoAttributes;
-  }
-  bool Exists(const std::string& relative) { return Attributes(relative) != NoAttributes; }
-  std::optional<std::string> Contents(const std::string& relative) { return ReadThrough(Host(), At(relative)); }
-
-  std::unique_ptr<THostUnderTest> subject;
-};
+// The script's hosts: each section makes a fresh one.
+class HostContract : public ::testing::TestWithParam<THostParam> {};
 
 // Names each instance after its host, so a failure names the host as well as the test.
 inline std::string HostName(const ::testing::TestParamInfo<THostParam>& info) { return info.param.Name; }

@@ -1,294 +1,147 @@
-// What every host promises, as Windows does it: sharing, read-only files, removal and
-// replacement, copies, listings, attribute words and the registry.
-#include <algorithm>
+// The host contract, read from its script (contract.txt): each section runs on a fresh host,
+// and each line is one call with the answer every host must give.
+#include <map>
 #include <vector>
 
+#include "Base/Text.h"
 #include "HostContract.h"
 
 namespace Ferrowind {
 namespace {
 
-constexpr auto ForReading = TRegAccess::Read, ForWriting = TRegAccess::Write;
-constexpr auto Reading = TFileAccess::Read, Writing = TFileAccess::ReadWrite;
-constexpr auto SharingRead = TFileShare::Read, SharingNone = TFileShare::None;
-constexpr auto Existing = TFileCreate::OpenExisting, Anew = TFileCreate::CreateAlways;
+const char* const Script =
+#include "contract.txt"
+    ;
 
-TEST_P(HostContract, FilesOpenOnlyAsAskedAndShareAsAsked) {
-  THandle a = 0;
-  EXPECT_FALSE(Open("none.txt", Reading, SharingRead, Existing, &a));
-  EXPECT_EQ(a, 0u);
-  ASSERT_TRUE(Open("new.txt", Writing, SharingNone, Anew, &a));
-  std::size_t count = 0;
-  EXPECT_TRUE(Host().FileWrite(a, "hello", 5, &count));
-  EXPECT_EQ(count, 5u);
-  EXPECT_TRUE(Host().FileFlush(a));
-  Host().FileClose(a);
-  // Names ignore case; a second reader shares with the first, and reads to the end.
-  ASSERT_TRUE(Open("NEW.TXT", Reading, SharingRead, Existing, &a));
-  std::uint64_t size = 0;
-  EXPECT_TRUE(Host().FileSize(a, &size));
-  EXPECT_EQ(size, 5u);
-  EXPECT_EQ(Contents("new.txt"), "hello");
-  Host().FileClose(a);
-  // Creating anew truncates what was there.
-  ASSERT_TRUE(Open("new.txt", Writing, SharingNone, Anew, &a));
-  EXPECT_TRUE(Host().FileSize(a, &size));
-  EXPECT_EQ(size, 0u);
-  Host().FileClose(a);
-}
-
-// Another program's open that shares nothing keeps out every opener, the copy, the removal
-// and the replacement, whichever side of it the held file is on.
-TEST_P(HostContract, AFileHeldWithoutSharingKeepsEveryoneOut) {
-  subject->PutFile("other.txt", "other");
-  THandle held = 0, second = 0;
-  ASSERT_TRUE(Open("held.txt", Writing, SharingNone, Anew, &held));
-  std::size_t count = 0;
-  ASSERT_TRUE(Host().FileWrite(held, "mine", 4, &count));
-  for (const TFileAccess access : {Reading, Writing}) {
-    for (const TFileShare share : {SharingRead, SharingNone}) {
-      EXPECT_FALSE(Open("held.txt", access, share, Existing, &second));
-      EXPECT_EQ(second, 0u);
+// A line's words: blank-separated, or quoted to hold blanks; \" \\ and \xHH are escapes, any
+// other backslash is itself; @N stands for N bytes ABC...
+std::vector<std::string> Words(const std::string& line) {
+  std::vector<std::string> words;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    if (line[i] == ' ') continue;
+    const bool quoted = line[i] == '"';
+    std::string word;
+    for (i += quoted ? 1 : 0; i < line.size() && line[i] != (quoted ? '"' : ' '); ++i) {
+      if (line[i] == '\\' && i + 3 < line.size() && line[i + 1] == 'x' && HexDigit(line[i + 2]) >= 0) {
+        word += static_cast<char>(HexDigit(line[i + 2]) * 16 + HexDigit(line[i + 3]));
+        i += 3;
+      } else {
+        if (line[i] == '\\' && i + 1 < line.size() && (line[i + 1] == '"' || line[i + 1] == '\\')) ++i;
+        word += line[i];
+      }
     }
+    if (!quoted && word.size() > 1 && word[0] == '@') {
+      const std::size_t length = std::stoul(word.substr(1));
+      for (word.clear(); word.size() < length;) word += static_cast<char>('A' + word.size() % 26);
+    }
+    words.push_back(word);
   }
-  EXPECT_FALSE(Open("held.txt", Writing, SharingNone, Anew, &second));
-  EXPECT_FALSE(Remove("held.txt"));
-  EXPECT_FALSE(Copy("other.txt", "held.txt"));
-  EXPECT_FALSE(Copy("held.txt", "copy.txt"));
-  EXPECT_FALSE(Replace("other.txt", "held.txt"));
-  EXPECT_FALSE(Replace("held.txt", "other.txt"));
-  Host().FileClose(held);
-  EXPECT_EQ(Contents("held.txt"), "mine");
-  EXPECT_EQ(Contents("other.txt"), "other");
-  EXPECT_FALSE(Exists("copy.txt"));
-  EXPECT_TRUE(Remove("held.txt"));
+  return words;
 }
 
-// Setup.cfg is read shared for reading: a second reader may open it, a writer may not, and
-// nothing may remove or replace it meanwhile.
-TEST_P(HostContract, AFileSharedForReadingLetsReadersInAndKeepsWritersOut) {
-  subject->PutFile("Setup.cfg", "cfg");
-  subject->PutFile("other.txt", "other");
-  THandle reader = 0, second = 0;
-  ASSERT_TRUE(Open("Setup.cfg", Reading, SharingRead, Existing, &reader));
-  EXPECT_EQ(Contents("setup.cfg"), "cfg");
-  EXPECT_FALSE(Open("Setup.cfg", Writing, SharingRead, Existing, &second));
-  EXPECT_FALSE(Open("Setup.cfg", Writing, SharingNone, Anew, &second));
-  // A reader that would share nothing cannot have it either: the file is already open.
-  EXPECT_FALSE(Open("Setup.cfg", Reading, SharingNone, Existing, &second));
-  EXPECT_EQ(second, 0u);
-  EXPECT_FALSE(Remove("Setup.cfg"));
-  EXPECT_FALSE(Copy("other.txt", "Setup.cfg"));
-  EXPECT_FALSE(Replace("other.txt", "Setup.cfg"));
-  // A copy only reads its source, as the shared reader allows.
-  EXPECT_TRUE(Copy("Setup.cfg", "copy.cfg"));
-  Host().FileClose(reader);
-  EXPECT_EQ(Contents("Setup.cfg"), "cfg");
-  EXPECT_EQ(Contents("copy.cfg"), "cfg");
-  EXPECT_EQ(Contents("other.txt"), "other");
-  EXPECT_TRUE(Remove("Setup.cfg"));
-}
+class TScriptRun {
+ public:
+  explicit TScriptRun(THostUnderTest& subject) : S(subject), H(subject.Host()) {}
 
-TEST_P(HostContract, ReadOnlyFilesResistWritingCopyingOntoAndRemoval) {
-  subject->PutFile("ro.txt", "keep");
-  subject->PutFile("src.txt", "new");
-  ASSERT_TRUE(Host().SetAttributes(At("ro.txt"), AttrReadOnly));
-  EXPECT_EQ(Attributes("ro.txt") & (AttrReadOnly | AttrDirectory), AttrReadOnly);
-  THandle file = 0;
-  EXPECT_FALSE(Open("ro.txt", Writing, SharingNone, Anew, &file));
-  EXPECT_FALSE(Open("ro.txt", Writing, SharingNone, Existing, &file));
-  EXPECT_FALSE(Copy("src.txt", "ro.txt"));
-  EXPECT_FALSE(Remove("ro.txt"));
-  EXPECT_FALSE(Replace("src.txt", "ro.txt"));
-  EXPECT_EQ(Contents("ro.txt"), "keep");
-  EXPECT_EQ(Contents("src.txt"), "new");
-  // A copy carries the read-only attribute along.
-  ASSERT_TRUE(Copy("ro.txt", "ro-copy.txt"));
-  EXPECT_EQ(Attributes("ro-copy.txt") & (AttrReadOnly | AttrDirectory), AttrReadOnly);
-  ASSERT_TRUE(Host().SetAttributes(At("ro.txt"), 0));
-  EXPECT_EQ(Attributes("ro.txt") & (AttrReadOnly | AttrDirectory), 0u);
-  EXPECT_TRUE(Copy("src.txt", "ro.txt"));
-  EXPECT_TRUE(Replace("src.txt", "ro.txt"));
-  EXPECT_FALSE(Exists("src.txt"));
-  EXPECT_TRUE(Remove("ro.txt"));
-  EXPECT_FALSE(Exists("ro.txt"));
-}
-
-TEST_P(HostContract, ReplaceWithSwapsInOneStepOrLeavesBothAsTheyWere) {
-  subject->PutFile("a.txt", "old");
-  subject->PutFile("a.new", "new");
-  EXPECT_FALSE(Replace("missing.new", "a.txt"));
-  ASSERT_TRUE(Host().MakeFolder(At("Dir")));
-  EXPECT_FALSE(Replace("a.new", "Dir"));
-  EXPECT_FALSE(Replace("Dir", "a.txt"));
-  EXPECT_EQ(Contents("a.txt"), "old");
-  EXPECT_EQ(Contents("a.new"), "new");
-  EXPECT_EQ(Attributes("Dir") & AttrDirectory, AttrDirectory);
-
-  // The file in place carries the replacing file's attributes, as MoveFileExA leaves them:
-  // a read-only replacement makes a read-only file.
-  ASSERT_TRUE(Host().SetAttributes(At("a.new"), AttrReadOnly));
-  EXPECT_TRUE(Replace("a.new", "a.txt"));
-  EXPECT_EQ(Contents("a.txt"), "new");
-  EXPECT_FALSE(Exists("a.new"));
-  EXPECT_EQ(Attributes("a.txt") & (AttrReadOnly | AttrDirectory), AttrReadOnly);
-  ASSERT_TRUE(Host().SetAttributes(At("a.txt"), 0));
-  // With nothing in its place, the replacement is a rename.
-  EXPECT_TRUE(Replace("a.txt", "b.txt"));
-  EXPECT_EQ(Contents("b.txt"), "new");
-  EXPECT_FALSE(Exists("a.txt"));
-  EXPECT_FALSE(Remove("a.txt"));
-  EXPECT_TRUE(Remove("b.txt"));
-}
-
-TEST_P(HostContract, CopiesOverwriteOrRefuseAsAsked) {
-  subject->PutFile("src.txt", "short");
-  subject->PutFile("other.txt", "other");
-  subject->PutFile("dest.txt", "a much longer old text");
-  EXPECT_TRUE(Copy("src.txt", "dest.txt"));
-  EXPECT_EQ(Contents("dest.txt"), "short");
-  EXPECT_FALSE(Copy("other.txt", "dest.txt", true));
-  EXPECT_EQ(Contents("dest.txt"), "short");
-  EXPECT_TRUE(Copy("src.txt", "fresh.txt", true));
-  EXPECT_EQ(Contents("fresh.txt"), "short");
-  EXPECT_FALSE(Copy("missing.txt", "none.txt"));
-  EXPECT_FALSE(Exists("none.txt"));
-  EXPECT_FALSE(Copy("src.txt", "NoFolder\\none.txt"));
-  ASSERT_TRUE(Host().MakeFolder(At("Dir")));
-  EXPECT_FALSE(Copy("src.txt", "Dir"));
-  EXPECT_FALSE(Copy("Dir", "none.txt"));
-  EXPECT_FALSE(Exists("none.txt"));
-  EXPECT_EQ(Contents("src.txt"), "short");
-}
-
-TEST_P(HostContract, FoldersAreMadeOnceAndListedWithAttributeWords) {
-  EXPECT_TRUE(Host().MakeFolder(At("Sub")));
-  EXPECT_FALSE(Host().MakeFolder(At("SUB")));
-  THandle file = 0;
-  EXPECT_FALSE(Open("Sub", Reading, SharingRead, Existing, &file));
-  EXPECT_FALSE(Remove("Sub"));
-  EXPECT_FALSE(Host().MakeFolder(At("Missing\\Deeper")));
-  subject->PutFile("Sub\\B.txt", "b");
-  subject->PutFile("Sub\\Inner\\C.txt", "c");
-  ASSERT_TRUE(Host().SetAttributes(At("Sub\\Inner\\C.txt"), AttrReadOnly));
-  THandle find = 0;
-  TFindEntry entry;
-  std::vector<std::string> seen;
-  // Every entry is there, "." and ".." too.
-  ASSERT_EQ(Host().FindFirst(At("Sub\\*.*"), &find, &entry), TFind::Entry);
-  do seen.push_back(entry.Name + ":" + std::to_string(entry.Attributes & (AttrDirectory | AttrArchive)));
-  while (Host().FindNext(find, &entry) == TFind::Entry);
-  Host().FindClose(find);
-  std::vector<std::string> expected{".:16", "..:16", "B.txt:32", "Inner:16"};
-  std::sort(seen.begin(), seen.end());
-  std::sort(expected.begin(), expected.end());
-  EXPECT_EQ(seen, expected);
-  // A listing's word is the whole word, as the attributes of the entry give it.
-  const std::uint32_t attributes = Attributes("Sub\\Inner\\C.txt");
-  ASSERT_EQ(Host().FindFirst(At("Sub\\Inner\\*"), &find, &entry), TFind::Entry);
-  while (entry.Name != "C.txt" && Host().FindNext(find, &entry) == TFind::Entry) {
+  // The host's answer to the call w names, as the script writes answers.
+  std::string Answer(const std::vector<std::string>& w) {
+    const auto ok = [](bool done) { return std::string(done ? "ok" : "fail"); };
+    const auto n = [&](std::size_t i) { return static_cast<std::uint32_t>(std::stoul(w.at(i))); };
+    const std::string& verb = w.at(0);
+    const std::string path = w.size() > 1 ? S.At(w[1]) : "";
+    THandle& handle = Handles[w.size() > 1 ? w[1] : ""];
+    std::size_t count = 0;
+    std::uint64_t size = 0;
+    std::uint32_t attributes = 0;
+    if (verb == "put") S.PutFile(w.at(1), w.at(2));
+    if (verb == "open") {
+      const bool done =
+          H.FileOpen(S.At(w.at(2)), w.at(3) == "read" ? TFileAccess::Read : TFileAccess::ReadWrite,
+                     w.at(4) == "share" ? TFileShare::Read : TFileShare::None,
+                     w.at(5) == "existing" ? TFileCreate::OpenExisting : TFileCreate::CreateAlways, &handle);
+      return done == (handle != 0) ? ok(done) : "a handle without an open file";
+    }
+    if (verb == "write")
+      return H.FileWrite(handle, w.at(2).data(), w.at(2).size(), &count) ? std::to_string(count) : "fail";
+    if (verb == "size") return H.FileSize(handle, &size) ? std::to_string(size) : "fail";
+    if (verb == "flush") return ok(H.FileFlush(handle));
+    if (verb == "close") H.FileClose(handle);
+    if (verb == "read" || verb == "full")
+      return ReadThrough(H, verb == "full" ? H.FullPath(path) : path).value_or("fail");
+    if (verb == "copy" || verb == "copy-new") return ok(H.CopyFileTo(path, S.At(w.at(2)), verb == "copy-new"));
+    if (verb == "replace") return ok(H.ReplaceWith(path, S.At(w.at(2))));
+    if (verb == "remove") return ok(H.RemoveFile(path));
+    if (verb == "mkdir") return ok(H.MakeFolder(path));
+    if (verb == "set") return ok(H.SetAttributes(path, n(2)));
+    if (verb == "attr") return H.GetAttributes(path, &attributes) ? std::to_string(attributes & n(2)) : "none";
+    if (verb == "list" || verb == "word") return List(verb == "word" ? FolderOf(path) + "*" : path, w, path);
+    if (verb == "regopen") {
+      const bool done = H.RegOpen(w.at(2) == "HKLM" ? TRootKey::LocalMachine : TRootKey::CurrentUser, w.at(3),
+                                  w.at(4) == "read" ? TRegAccess::Read : TRegAccess::Write, &handle);
+      return done == (handle != 0) ? ok(done) : "a handle without an open key";
+    }
+    if (verb == "regset") return ok(H.RegSet(handle, w.at(2), w.at(3)));
+    if (verb == "regclose") H.RegClose(handle);
+    if (verb == "regquery") {
+      std::string data = "stale";
+      const TRegRead read = H.RegQuery(handle, w.at(2), &data);
+      if (read != TRegRead::Found)
+        return data.empty() ? (read == TRegRead::Missing ? "missing" : "failed") : "stale data";
+      if (data.empty() || data.back() == '\0') return data.substr(0, data.size() - (data.empty() ? 0 : 1));
+      return data + " (no terminating zero)";
+    }
+    return "";
   }
-  Host().FindClose(find);
-  EXPECT_EQ(entry.Name, "C.txt");
-  EXPECT_EQ(entry.Attributes, attributes);
-  EXPECT_EQ(attributes & (AttrReadOnly | AttrDirectory), AttrReadOnly);
-  EXPECT_EQ(Attributes("Sub\\Inner") & (AttrReadOnly | AttrDirectory | AttrArchive), AttrDirectory);
-  ASSERT_TRUE(Host().SetAttributes(At("Sub\\Inner\\C.txt"), 0));
-  // Nothing to list is not a failure: a missing folder, a missing name.
-  EXPECT_EQ(Host().FindFirst(At("Nowhere\\*.*"), &find, &entry), TFind::NoMore);
-  EXPECT_EQ(find, 0u);
-  EXPECT_EQ(Host().FindFirst(At("Sub\\none.gid"), &find, &entry), TFind::NoMore);
-  // A file taken for a folder is not an empty folder.
-  EXPECT_EQ(Host().FindFirst(At("Sub\\B.txt\\*.*"), &find, &entry), TFind::Failed);
-  EXPECT_EQ(find, 0u);
-  ASSERT_EQ(Host().FindFirst(At("sub\\b.TXT"), &find, &entry), TFind::Entry);
-  EXPECT_EQ(entry.Name, "B.txt");
-  EXPECT_EQ(entry.Attributes & AttrArchive, AttrArchive);
-  EXPECT_EQ(Host().FindNext(find, &entry), TFind::NoMore);
-  Host().FindClose(find);
-}
 
-// Names as Windows takes them: trailing periods and blanks, "." and ".." in the text, case
-// beyond ASCII in code page 1252, characters no name may hold; listings in case-insensitive
-// order; a path made full.
-TEST_P(HostContract, NamesFollowWindowsRules) {
-  subject->PutFile("Lib\\Keep.dcu", "k");
-  for (const char* path : {"Lib\\Keep.dcu.", "Lib.\\Keep.dcu", "Nope\\..\\Lib\\.\\Keep.dcu", "LIB\\KEEP.DCU  "})
-    EXPECT_EQ(Contents(path), "k") << path;
-  EXPECT_FALSE(Exists("Lib\\Kee?.dcu"));
-  THandle file = 0;
-  EXPECT_FALSE(Open("Lib\\new|.dcu", Writing, SharingNone, Anew, &file));
-  EXPECT_FALSE(Open("Lib\\new*.dcu", Writing, SharingNone, Anew, &file));
-  ASSERT_TRUE(Open("Lib\\CAF\xC9.dcu", Writing, SharingNone, Anew, &file));
-  Host().FileClose(file);
-  EXPECT_TRUE(Exists("lib\\caf\xE9.DCU"));
-  for (const char* name : {"b.txt", "A.txt", "a_b", "aB"}) subject->PutFile(std::string("Order\\") + name, name);
-  std::vector<std::string> seen;
-  THandle find = 0;
-  TFindEntry entry;
-  ASSERT_EQ(Host().FindFirst(At("Order\\*"), &find, &entry), TFind::Entry);
-  do seen.push_back(entry.Name);
-  while (Host().FindNext(find, &entry) == TFind::Entry);
-  Host().FindClose(find);
-  EXPECT_EQ(seen, (std::vector<std::string>{".", "..", "A.txt", "aB", "a_b", "b.txt"}));
-  EXPECT_EQ(ReadThrough(Host(), Host().FullPath(At("Nope\\..\\Lib\\Keep.dcu"))), "k");
-}
-
-TEST_P(HostContract, RegistryKeysAreOpenedNeverMadeAndValuesIgnoreCase) {
-  THandle key = 0;
-  const std::string missing = "Software\\Ferrowind Contract\\Other";
-  EXPECT_FALSE(Host().RegOpen(TRootKey::CurrentUser, missing, ForWriting, &key));
-  EXPECT_EQ(key, 0u);
-  EXPECT_FALSE(Host().RegOpen(TRootKey::CurrentUser, missing, ForReading, &key));
-  EXPECT_FALSE(Host().RegOpen(TRootKey::LocalMachine, ContractKey, ForReading, &key));
-  ASSERT_TRUE(Host().RegOpen(TRootKey::CurrentUser, "SOFTWARE\\ferrowind contract\\app", ForWriting, &key));
-  Host().RegClose(key);  // exists through the key below it
-  ASSERT_TRUE(Host().RegOpen(TRootKey::CurrentUser, ContractKey, ForWriting, &key));
-  EXPECT_TRUE(Host().RegSet(key, "Page One", "TA;TB;"));
-  EXPECT_TRUE(Host().RegSet(key, "", "default \"quoted\" \\ slash"));
-  // A value name with a backslash is a name, not a key.
-  EXPECT_TRUE(Host().RegSet(key, "Deeper\\Name", "x"));
-  Host().RegClose(key);
-  EXPECT_FALSE(Host().RegOpen(TRootKey::CurrentUser, ContractKey + "\\Deeper", ForReading, &key));
-  EXPECT_FALSE(Host().RegOpen(TRootKey::CurrentUser, missing, ForReading, &key));
-  ASSERT_TRUE(Host().RegOpen(TRootKey::CurrentUser, "software\\FERROWIND contract\\app\\palette", ForReading, &key));
-  const auto found = [&](const std::string& name) {
-    std::string data;
-    return Host().RegQuery(key, name, &data) == TRegRead::Found ? data : "(not found)";
-  };
-  EXPECT_EQ(found("PAGE ONE"), StoredString("TA;TB;"));
-  EXPECT_EQ(found(""), StoredString("default \"quoted\" \\ slash"));
-  EXPECT_EQ(found("deeper\\name"), StoredString("x"));
-  EXPECT_FALSE(Host().RegSet(key, "Page One", "y"));  // opened for reading only
-  EXPECT_EQ(found("Page One"), StoredString("TA;TB;"));
-  Host().RegClose(key);
-}
-
-// Values of any length come back whole, with the zero that ends a stored string, the 257-byte
-// boundary of the installer's first read included; a value that is not there is Missing, a
-// read the key does not allow Failed.
-TEST_P(HostContract, RegistryValuesAreReadWholeAndMissingDiffersFromFailed) {
-  THandle writer = 0, reader = 0;
-  ASSERT_TRUE(Host().RegOpen(TRootKey::CurrentUser, ContractKey, ForWriting, &writer));
-  ASSERT_TRUE(Host().RegOpen(TRootKey::CurrentUser, ContractKey, ForReading, &reader));
-  for (const std::size_t length : {0, 1, 255, 256, 257, 258, 4000}) {
-    std::string value;
-    for (std::size_t i = 0; i < length; ++i) value.push_back(static_cast<char>('A' + i % 26));
-    const std::string name = "Length " + std::to_string(length);
-    ASSERT_TRUE(Host().RegSet(writer, name, value)) << length;
-    std::string data = "stale";
-    EXPECT_EQ(Host().RegQuery(reader, name, &data), TRegRead::Found) << length;
-    EXPECT_EQ(data.size(), StoredString(value).size());
-    EXPECT_TRUE(data == StoredString(value)) << length;
+ private:
+  // The entries a listing delivers, each with its word and the mask when the script gives
+  // one; for "word", whether the entry named path has the word its attributes give.
+  std::string List(const std::string& pattern, const std::vector<std::string>& w, const std::string& path) {
+    THandle find = 0;
+    TFindEntry entry;
+    std::string seen;
+    TFind step = H.FindFirst(pattern, &find, &entry);
+    if (step != TFind::Entry)
+      return find != 0 ? "a handle without a listing" : step == TFind::NoMore ? "nomore" : "failed";
+    std::uint32_t attributes = 0;
+    const bool word = w[0] == "word";
+    for (; step == TFind::Entry; step = H.FindNext(find, &entry)) {
+      if (word && entry.Name == path.substr(FolderOf(path).size())) {
+        H.FindClose(find);
+        return H.GetAttributes(path, &attributes) && attributes == entry.Attributes ? "same" : "differs";
+      }
+      seen += (seen.empty() ? "" : " ") + entry.Name;
+      if (w.size() > 2) seen += ":" + std::to_string(entry.Attributes & std::stoul(w[2]));
+    }
+    H.FindClose(find);
+    return word ? "not listed" : step == TFind::Failed ? seen + " failed" : seen;
   }
-  std::string data = "stale";
-  EXPECT_EQ(Host().RegQuery(reader, "No Such Value", &data), TRegRead::Missing);
-  EXPECT_EQ(data, "");
-  data = "stale";
-  EXPECT_EQ(Host().RegQuery(writer, "Length 4000", &data), TRegRead::Failed);
-  EXPECT_EQ(data, "");
-  Host().RegClose(writer);
-  Host().RegClose(reader);
+
+  THostUnderTest& S;
+  THost& H;
+  std::map<std::string, THandle> Handles;
+};
+
+TEST_P(HostContract, KeepsEveryPromiseOfTheScript) {
+  const std::vector<std::string_view> lines = SplitLines(Script);
+  std::unique_ptr<THostUnderTest> subject;
+  std::unique_ptr<TScriptRun> run;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const std::string line(lines[i]);
+    if (line.rfind("== ", 0) == 0) {
+      run.reset();
+      subject.reset();  // before the next is made: a host may hold the environment
+      subject = GetParam().Make();
+      run = std::make_unique<TScriptRun>(*subject);
+    }
+    if (line.empty() || line[0] == '#' || line[0] == '=' || !run) continue;
+    const std::vector<std::string> words = Words(line);
+    const auto equals = std::find(words.begin(), words.end(), "=");
+    std::string expected;
+    for (auto word = equals + (equals == words.end() ? 0 : 1); word < words.end(); ++word)
+      expected += (expected.empty() ? "" : " ") + *word;
+    EXPECT_EQ(run->Answer({words.begin(), equals}), expected) << "contract.txt:" << i + 1 << ": " << line;
+  }
 }
 
 }  // namespace
