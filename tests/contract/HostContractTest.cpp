@@ -110,8 +110,8 @@ class TScriptRun {
         H.FindClose(find);
         return H.GetAttributes(path, &attributes) && attributes == entry.Attributes ? "same" : "differs";
       }
-      seen += (seen.empty() ? "" : " ") + entry.Name;
-      if (w.size() > 2) seen += ":" + std::to_string(entry.Attributes & std::stoul(w[2]));
+      seen.append(seen.empty() ? "" : " ").append(entry.Name);
+      if (w.size() > 2) seen.append(":").append(std::to_string(entry.Attributes & std::stoul(w[2])));
     }
     H.FindClose(find);
     return word ? "not listed" : step == TFind::Failed ? seen + " failed" : seen;
