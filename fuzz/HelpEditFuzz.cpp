@@ -5,6 +5,7 @@
 // result says which; no temporary file or open handle is left.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -36,6 +37,7 @@ struct TCase {
   std::string Help, Title, Config, Contents;
   bool ConfigReadOnly = false;
   bool ContentsHeld = false;
+  int Transfers = 0;  // 1: reads short by a byte, 2: writes short by a byte, 3: sizes beyond memory
 };
 
 struct TOutcome {
@@ -70,6 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint16_t faultPick = input.ConsumeIntegral<std::uint16_t>();
   c.ConfigReadOnly = (flags & 1) != 0;
   c.ContentsHeld = (flags & 2) != 0;
+  c.Transfers = (flags >> 2) % 4;
   c.Help = ValueText(input.ConsumeRandomLengthString(64));
   if (c.Help.empty()) c.Help = "Widgets.hlp";  // the installation never edits for an empty name
   c.Title = ValueText(input.ConsumeRandomLengthString(64));
@@ -116,13 +119,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             "a second run writes nothing, not even a temporary file");
   }
 
-  // Any one call failing: each file is its old or its new text, and the outcome says which.
+  // Any one call failing, or transfers falling short: each file is its old or its new text,
+  // and the outcome says which.
   const std::size_t k = 1 + faultPick % calls;
   TMemoryHost faulty;
   Prepare(faulty, c);
   TComponentInstall faultyTarget(faulty, "Delphi", 3);
-  faulty.FailCall(faulty.CallCount() + k);
+  faulty.FailCall(c.Transfers == 0 ? faulty.CallCount() + k : 0);
+  faulty.ShortenReads(c.Transfers == 1);
+  faulty.ShortenWrites(c.Transfers == 2);
+  if (c.Transfers == 3) faulty.OverstateSizes(SIZE_MAX);
   const TOutcome hit = Edit(faulty, faultyTarget, c);
+  if (c.Transfers == 3) Require(!hit.Link && !hit.Index, "a file larger than memory is never edited");
   Require(hit.Config == (hit.Link ? first.Config : c.Config), "configuration old or new as the link outcome says");
   Require(hit.Contents == (hit.Index ? first.Contents : c.Contents), "contents old or new as the index outcome says");
   return 0;

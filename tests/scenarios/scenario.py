@@ -283,8 +283,10 @@ def WriteState(files, values, folder, ide, pkg, regedit, names="cp1252"):
         text += "\r\n[%s]\r\n" % key.replace("HKLM", "HKEY_LOCAL_MACHINE", 1).replace("HKCU", "HKEY_CURRENT_USER", 1)
         for (_, name, data) in sorted((v for v in values.values() if v[0] == key), key=lambda v: v[1]):
             escape = lambda b: '"%s"' % Text(b).replace("\\", "\\\\").replace('"', '\\"')
+            # A string holding a NUL or a line break goes as its bytes, which a quoted one cannot hold.
             text += "%s=%s\r\n" % (escape(name), "dword:%08x" % int.from_bytes(data, "little")
-                                   if isinstance(data, Dword) else escape(data))
+                                   if isinstance(data, Dword) else escape(data) if not re.search(b"[\0\r\n]", data)
+                                   else "hex(1):" + ",".join("%02x" % c for c in data + b"\0"))
     open(os.path.join(folder, "registry.reg"), "wb").write(Bytes(text))
 
 # --- outcomes -----------------------------------------------------------------------------
