@@ -1,7 +1,8 @@
 // Setup.cfg bytes through the reader, checked against a plain model of the line rules:
 // lines end at CR (one LF after it is skipped), byte 26 ends the text, the last line read
 // is never acted on, keywords match ignoring case, values are stripped and at most 1000
-// bytes. Text already in memory (the checker's way) reads as the file does. The last input
+// bytes; lines read through the file's blocks are the model's, and the checker lists the
+// directives the reader reads. Text already in memory reads as the file does. The last input
 // byte picks one host call to fail; the directives read then must be a prefix of the clean
 // run's.
 #include <fuzzer/FuzzedDataProvider.h>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "Base/Text.h"
+#include "Check/ConfigCheck.h"
 #include "FuzzCheck.h"
 #include "Platform/MemoryHost.h"
 #include "Setup/ConfigReader.h"
@@ -42,20 +44,26 @@ TDirective Expected(std::string_view line) {
   return directive;
 }
 
-std::vector<TDirective> Model(std::string_view text) {
+// The lines the reader hands out: the text up to its first byte 26, split at each CR, one LF
+// after a CR skipped.
+std::vector<std::string_view> ModelLines(std::string_view text) {
   text = text.substr(0, text.find('\x1a'));
+  std::vector<std::string_view> lines;
+  for (std::size_t pos = 0; pos < text.size();) {
+    const std::size_t cr = std::min(text.find('\r', pos), text.size());
+    lines.push_back(text.substr(pos, cr - pos));
+    pos = cr + (cr + 1 < text.size() && text[cr + 1] == '\n' ? 2 : 1);
+  }
+  return lines;
+}
+
+// The directives: those of every line but the last, which is never acted on.
+std::vector<TDirective> Model(std::string_view text) {
+  std::vector<std::string_view> lines = ModelLines(text);
+  if (!lines.empty()) lines.pop_back();
   std::vector<TDirective> directives;
-  std::size_t pos = 0;
-  for (;;) {
-    const std::size_t cr = text.find('\r', pos);
-    const std::string_view line = text.substr(pos, cr == std::string_view::npos ? std::string_view::npos : cr - pos);
-    if (cr == std::string_view::npos) break;
-    std::size_t next = cr + 1;
-    if (next < text.size() && text[next] == '\n') ++next;
-    if (next >= text.size()) break;
-    // The reader hands out only lines with a keyword; the run passes over the rest.
+  for (const std::string_view line : lines) {
     if (TDirective directive = Expected(line); directive.Kind != dkNone) directives.push_back(std::move(directive));
-    pos = next;
   }
   return directives;
 }
@@ -109,6 +117,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t mark = text.find('\x1a');
   Require(loaded.EndedByMark() == (mark != std::string::npos), "a byte 26 is seen");
   Require(loaded.TextEnd() == std::min(mark, text.size()), "the text ends at the first byte 26");
+
+  // Line by line through the file's 64 KiB blocks, as the model splits them.
+  TMemoryHost host;
+  host.AddFile("Setup.cfg", text);
+  TConfigReader lines(host);
+  Require(lines.Open(), "an existing file opens");
+  const std::vector<std::string_view> expected = ModelLines(text);
+  std::size_t n = 0;
+  for (TReadLine line; lines.ReadLine(&line); ++n)
+    Require(n < expected.size() && line.Text == expected[n] && line.Last == (n + 1 == expected.size()),
+            "lines as the line rules give");
+  Require(n == expected.size(), "as many lines as the line rules give");
+
+  // The checker lists as acted on or passed over exactly the directives the reader hands out.
+  const TCheckResult checked =
+      CheckConfig(text, [](const std::string&, std::vector<TFindEntry>*) { return TListing::Missing; });
+  std::size_t listed = 0;
+  for (const TLineReport& l : checked.Lines) {
+    if ((l.Fate != TLineFate::ActedOn && l.Fate != TLineFate::PassedOver) || l.Kind == dkNone) continue;
+    Require(listed < clean.size() && l.Kind == clean[listed].Kind && l.Value == clean[listed].Value,
+            "the checker lists the directive the reader reads");
+    ++listed;
+  }
+  Require(listed == clean.size(), "the checker lists every directive the reader reads");
 
   if (failCall != 0) {
     const std::vector<TDirective> faulted = Read(text, failCall, &opened);
