@@ -6,20 +6,28 @@
 // Setup.cfg is only read.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "../tests/unit/ExampleSystem.h"
 #include "Base/Text.h"
 #include "FuzzCheck.h"
+#include "Platform/MemoryHost.h"
 #include "Setup/InstallRun.h"
 
 namespace {
 
 using namespace Ferrowind;
-using namespace Ferrowind::Example;
-
+constexpr auto HKLM = TRootKey::LocalMachine;
+constexpr auto HKCU = TRootKey::CurrentUser;
+const std::string Base = "SOFTWARE\\Borland\\Delphi\\3.0", Palette = Base + "\\Palette",
+                  Known = Base + "\\Known Packages";
+const std::string Root = "C:\\Delphi 3", Package = "C:\\Package", StandardPackage = Root + "\\Bin\\dclstd30.dpl";
+const std::string Cfg = Root + "\\Help\\Delphi3.cfg", Cnt = Root + "\\Help\\DELPHI3.CNT";
 const std::string Builder = "SOFTWARE\\Borland\\C++Builder\\3.0";
 
 struct TValue {
@@ -34,11 +42,27 @@ const std::vector<TValue> UserValues = {
 };
 const std::vector<std::string> HelpFiles = {Cfg, Cnt, "C:\\CBuilder3\\Help\\bcb.ohl", "C:\\CBuilder3\\Help\\bcb.ohi"};
 
+// Every file of a folder of the bundled example, below folder on the host.
+void AddExample(TMemoryHost& host, const std::string& example, const std::string& folder) {
+  const auto from = std::filesystem::path(__FILE__).parent_path().parent_path() / "examples" / example;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(from)) {
+    if (!entry.is_regular_file()) continue;
+    std::string path = folder + "\\" + std::filesystem::relative(entry.path(), from).generic_string();
+    std::replace(path.begin(), path.end(), '/', '\\');
+    std::ifstream file(entry.path(), std::ios::binary);
+    host.AddFile(path, {std::istreambuf_iterator<char>(file), {}});
+  }
+}
+
 // Read from the examples once; each run starts from a copy.
 const TMemoryHost& Prepared() {
   static const TMemoryHost prepared = [] {
     TMemoryHost host;
-    AddExample(host, {});
+    host.SetValue(HKLM, Base, "RootDir", Root);
+    AddExample(host, "ide", Root);
+    AddExample(host, "package", Package);
+    host.AddFile(Package + "\\Setup.exe", "MZ");
+    host.SetProgramPath(Package + "\\Setup.exe");
     host.SetValue(HKLM, Builder, "RootDir", "C:\\CBuilder3\\");
     for (const TValue& value : UserValues) host.SetValue(HKCU, value.Key, value.Name, value.Data);
     host.AddFile(HelpFiles[2], ":LINK bcb3.hlp\n:LINK bcbvcl3.hlp\n");

@@ -5,9 +5,14 @@
 #   args --json Setup.cfg          the arguments (default: Setup.cfg), split at blanks
 #   folder Files\Lib               a folder beside the file (parents made too)
 #   readonly Files\Lib\a.dcu       a file or folder made read-only
+#   copy examples\ide ide          a folder of this repository copied in, before the files
+#   env FERROWIND_REGISTRY=<work>\registry.reg    the checker's environment
 #   -- Setup.cfg --                a file's lines, each ended with CR LF; "(raw)": lines joined
 #   ...                            by LF, with the scenarios' escapes (\r \n \t \xHH and {N*text})
 #   == output                      then the exit code, then standard output and error as printed
+#
+# <work> in a file, in the environment and in the output stands for the folder the checker runs
+# in, "\" separators in a path for "/".
 #   exit 1
 #
 #   golden.py FILE CHECKER [--update]    --update writes what the checker printed into FILE
@@ -25,7 +30,7 @@ from scenario import Unescape  # noqa: E402  the scenarios' escapes, one rule fo
 def Main(path, checker, update):
     lines = open(path, encoding="utf-8").read().split("\n")[:-1]
     cut = lines.index("== output")
-    args, folders, readonly, files, section = ["Setup.cfg"], [], [], {}, None
+    args, folders, readonly, files, section, copies, env = ["Setup.cfg"], [], [], {}, None, [], {}
     for line in lines[:cut]:
         header = re.fullmatch(r"-- (.+?)( \(raw\))? --", line)
         if header:
@@ -35,23 +40,33 @@ def Main(path, checker, update):
             files[section][1].append(line)
         elif line.startswith("args"):
             args = line.split()[1:]
+        elif line.startswith("copy "):
+            copies.append(line.split()[1:])
+        elif line.startswith("env "):
+            env.update([line[4:].split("=", 1)])
         elif line.startswith("folder ") or line.startswith("readonly "):
             (folders if line[0] == "f" else readonly).append(line.split(" ", 1)[1].replace("\\", "/"))
         elif line.strip() and not line.startswith("#"):
             sys.exit("%s: unknown line %s" % (path, line))
     work = tempfile.mkdtemp(prefix="ferrowind-golden-")
+    placed = lambda text: text.replace("<work>", work).replace("\\", "/")
     try:
+        top = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+        for source, target in copies:
+            shutil.copytree(os.path.join(top, source.replace("\\", "/")), os.path.join(work, target), dirs_exist_ok=True)
         for folder in folders:
             os.makedirs(os.path.join(work, folder), exist_ok=True)
         for name, (raw, text) in files.items():
             target = os.path.join(work, name.replace("\\", "/"))
             os.makedirs(os.path.dirname(target), exist_ok=True)
-            data = Unescape("\n".join(text)) if raw else b"".join(l.encode("utf-8") + b"\r\n" for l in text)
+            data = Unescape("\n".join(text)) if raw else b"".join(l.replace("<work>", work).encode("utf-8") + b"\r\n"
+                                                                   for l in text)
             open(target, "wb").write(data)
         for name in readonly:
             os.chmod(os.path.join(work, name), 0o555 if os.path.isdir(os.path.join(work, name)) else 0o444)
-        run = subprocess.run([checker] + args, cwd=work, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
-        seen = ["exit %d" % run.returncode] + run.stdout.decode("utf-8", "backslashreplace").split("\n")
+        run = subprocess.run([checker] + args, cwd=work, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                             env=dict(os.environ, **{k: placed(v) for k, v in env.items()}))
+        seen = ["exit %d" % run.returncode] + run.stdout.decode("utf-8", "backslashreplace").replace(work, "<work>").split("\n")
     finally:
         for base, dirs, _ in os.walk(work):
             for d in dirs:
