@@ -5,7 +5,8 @@
 #   # what it shows
 #   start example                       the bundled example: examples/ide, examples/package
 #   readonly <ide>\Help\Delphi3.cfg     changes to the start: a file made read-only (or
-#                                       <registry>, the POSIX host's registry file),
+#                                       <registry>, the POSIX host's registry file, which a
+#                                       "-- <registry> --" section gives whole, before and after),
 #   remove <ide>\Help                   a file or folder removed,
 #   value HKLM\...\3.0 "RootDir" "x"    a value set (or removed, with no data)
 #   held <ide>\Help\Delphi3.cfg         a file another program holds open, sharing nothing
@@ -170,7 +171,7 @@ class Scenario:
         """What must come out, with the IDE folder named as the host names it."""
         root = Bytes(ideRoot)
         values = {(k, n.replace(Fold("<ide>"), Fold(root))): d.replace(b"<ide>", root) for (k, n), d in self.Values.items()}
-        contents = {Fold(p): self.FileBytes(p, self.After) for p in self.After}
+        contents = {Fold(p): self.FileBytes(p, self.After).replace(b"<ide>", root) for p in self.After}
         return Outcome(self.Boxes, self.FileChanges, self.Help, values, contents)
 
 # --- states: files {folded "<ide>\...": (shown, bytes or None for a folder, read-only)} and
@@ -239,7 +240,7 @@ def StartState(scenario, ideRoot, program, view64=False):
             target.pop((Fold(key), Fold(name)), None)
             if m.group(3) is not None:
                 target[(Fold(key), Fold(name))] = (key, name, Unescape(m.group(3)))
-    for name in scenario.Files:
+    for name in (name for name in scenario.Files if name != "<registry>"):
         parts = name.replace("/", "\\").split("\\")
         for i in range(2, len(parts)):
             files.setdefault(Fold("\\".join(parts[:i])), ("\\".join(parts[:i]), None, False))
@@ -379,6 +380,8 @@ def Run(host, scenario, work, program):
     setup = os.path.join(os.path.dirname(program), "ferrowind-setup") if host == "preview" else program
     files, values = StartState(scenario, ideRoot, open(setup, "rb").read() if host != "memory" else b"MZ")
     WriteState(files, values, work, ide, pkg, regedit=host != "memory")
+    if "<registry>" in scenario.Files:
+        open(registry, "wb").write(scenario.FileBytes("<registry>").replace(b"<ide>", Bytes(ideRoot)))
     if ("readonly", "<registry>") in ((word, rest) for word, rest, _ in scenario.Changes):
         os.chmod(registry, 0o444)
     held = [Placed(path, ideRoot, pkgRoot) for path in scenario.Held]
@@ -409,6 +412,8 @@ def Run(host, scenario, work, program):
         boxes = [{"kind": m.group(1).decode().lower(), "text": m.group(2).replace(b"\n", b"\r\n")} for m in re.finditer(
             rb"\[Ferrowind Component Installer: (\w+)\]\n(.*?)\n\[(?:OK|OK/Cancel)\]\n", run.stdout, re.S)]
         seen = StateOutcome(scenario, boxes, before, TreeOf(ide, pkg), beforeValues, RegistryFile(registry))
+        if "<registry>" in scenario.After:
+            seen["contents"][Fold("<registry>").decode("latin-1")] = Show(open(registry, "rb").read())
         Finish(scenario, host, Compare(expected, seen, problems), seen, ideRoot)
     else:
         files, registryBytes, times = TreeOf(ide, pkg), open(registry, "rb").read(), Times(work)
