@@ -1,10 +1,10 @@
 // The in-memory runner of a scenario: ferrowind-memory-run DIR RUNS ANSWER...
-// Loads DIR/ide as C:\IDE, DIR/pkg as C:\PKG (Setup.exe among it) and DIR/registry.tsv
-// (root and key, then name and data in hex) into a TMemoryHost, with the files named in
-// DIR/held.txt held open by another program, runs the installation there
-// RUNS times, answering each run's boxes in order (ok or cancel), prints each box of the last
-// run as a JSON line and writes what the host holds before the last run to DIR/before and
-// after it to DIR/after, in the same form. Exit 1 when DIR cannot be read.
+// Loads the state DIR/start.txt into a TMemoryHost, runs the installation there RUNS times,
+// answering each run's boxes in order (ok or cancel), prints each box of the last run as a
+// JSON line and writes the state before the last run to DIR/before.txt and after it to
+// DIR/after.txt. A state is a line per entry, fields tab-separated: "F", path, attributes
+// and data in hex for a file; "D", path and attributes for a folder; "V", root and key, name
+// and data in hex for a value; "H" and path for a file another program holds open.
 // Then the last run again once per call it made, with that call failing: whatever fails, no
 // handle stays open, no temporary file is left, every file and value is as before the run or
 // as after the clean one (a list between the two, for a palette page), and the summary
@@ -19,7 +19,6 @@
 #include <set>
 #include <sstream>
 
-#include "../Scratch.h"
 #include "Base/Text.h"
 #include "Base/WindowsNames.h"
 #include "LibraryInstall/LineFile.h"
@@ -44,53 +43,34 @@ std::string Unhex(const std::string& hex) {
   return out;
 }
 
-void Load(TMemoryHost& host, const fs::path& from, const std::string& root) {
-  host.AddFolder(root);
-  for (const auto& entry : fs::recursive_directory_iterator(from)) {
-    std::string path = root + "\\" + fs::relative(entry.path(), from).generic_string();
-    for (char& c : path) c = c == '/' ? '\\' : c;
-    const bool readOnly = (fs::status(entry.path()).permissions() & fs::perms::owner_write) == fs::perms::none;
-    if (entry.is_directory()) {
-      host.AddFolder(path, AttrDirectory | (readOnly ? AttrReadOnly : 0));
-    } else {
-      host.AddFile(path, FerrowindTest::ReadWhole(entry.path().string()), AttrArchive | (readOnly ? AttrReadOnly : 0));
+void Load(TMemoryHost& host, const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  for (std::string line; std::getline(in, line);) {
+    std::vector<std::string> f;
+    std::istringstream fields(line);
+    for (std::string field; std::getline(fields, field, '\t');) f.push_back(field);
+    f.resize(4);
+    const auto attributes = static_cast<std::uint32_t>(std::strtoul(f[2].c_str(), nullptr, 10));
+    if (f[0] == "F") host.AddFile(f[1], Unhex(f[3]), attributes);
+    if (f[0] == "D") host.AddFolder(f[1], attributes);
+    if (f[0] == "H") host.HoldOpen(f[1]);
+    if (f[0] == "V") {
+      const auto root = f[1].compare(0, 5, "HKLM\\") == 0 ? TRootKey::LocalMachine : TRootKey::CurrentUser;
+      host.SetValue(root, f[1].substr(5), Unhex(f[2]), Unhex(f[3]));
     }
   }
 }
 
-// Writes every file and folder below root to the folder to, read-only ones without write permission.
-void SaveTree(const TMemoryHost& host, const std::string& root, const fs::path& to) {
-  fs::create_directories(to);
-  std::vector<std::pair<fs::path, bool>> readOnly;
+void Save(const TMemoryHost& host, const fs::path& file) {
+  std::ofstream out(file, std::ios::binary);
   for (const std::string& path : host.AllPaths()) {
-    if (path.size() <= root.size() || path.compare(0, root.size() + 1, root + "\\") != 0) continue;
-    std::string rel = path.substr(root.size() + 1);
-    for (char& c : rel) c = c == '\\' ? '/' : c;
-    const fs::path target = to / rel;
-    if (const auto data = host.FileData(path)) {
-      fs::create_directories(target.parent_path());
-      FerrowindTest::WriteWhole(target.string(), *data);
-    } else {
-      fs::create_directories(target);
-    }
-    readOnly.emplace_back(target, (host.AttributesOf(path) & AttrReadOnly) != 0);
+    const auto data = host.FileData(path);
+    out << (data ? "F\t" : "D\t") << path << "\t" << host.AttributesOf(path) << (data ? "\t" + Hex(*data) : "") << "\n";
   }
-  for (const auto& [target, on] : readOnly) {
-    if (on) {
-      fs::permissions(target, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                      fs::perm_options::remove);
-    }
-  }
+  for (const TMemoryHost::TValue& value : host.AllValues())
+    out << "V\t" << value.Key << "\t" << Hex(value.Name) << "\t" << Hex(value.Data) << "\n";
 }
 
-void Save(const TMemoryHost& host, const fs::path& to) {
-  SaveTree(host, "C:\\IDE", to / "ide");
-  SaveTree(host, "C:\\PKG", to / "pkg");
-  std::ofstream registry(to / "registry.tsv");
-  for (const TMemoryHost::TValue& value : host.AllValues()) {
-    registry << value.Key << "\t" << Hex(value.Name) << "\t" << Hex(value.Data) << "\n";
-  }
-}
 // Files by folded path ("D" for a folder, "F" and the data for a file) and values by folded
 // key and name.
 using TState = std::map<std::string, std::string>;
@@ -210,26 +190,8 @@ int main(int argc, char** argv) {
   }
   const fs::path dir = argv[1];
   TMemoryHost host;
-  try {
-    Load(host, dir / "ide", "C:\\IDE");
-    Load(host, dir / "pkg", "C:\\PKG");
-  } catch (const fs::filesystem_error& e) {
-    std::cerr << e.what() << "\n";
-    return 1;
-  }
+  Load(host, dir / "start.txt");
   host.SetProgramPath("C:\\PKG\\Setup.exe");
-  std::ifstream registry(dir / "registry.tsv");
-  for (std::string line; std::getline(registry, line);) {
-    std::istringstream fields(line);
-    std::string key, name, data;
-    std::getline(fields, key, '\t');
-    std::getline(fields, name, '\t');
-    std::getline(fields, data, '\t');
-    const TRootKey root = key.compare(0, 5, "HKLM\\") == 0 ? TRootKey::LocalMachine : TRootKey::CurrentUser;
-    host.SetValue(root, key.substr(5), Unhex(name), Unhex(data));
-  }
-  std::ifstream held(dir / "held.txt");
-  for (std::string path; std::getline(held, path);) host.HoldOpen(path);
   std::vector<bool> answers;
   for (int i = 3; i < argc; ++i) answers.push_back(std::string(argv[i]) != "cancel");
   const int runs = std::atoi(argv[2]);
@@ -238,7 +200,7 @@ int main(int argc, char** argv) {
   TMemoryHost start;
   for (int run = 1; run <= runs; ++run) {
     if (run == runs) {
-      Save(host, dir / "before");
+      Save(host, dir / "before.txt");
       firstBox = host.Boxes().size();
       start = host;
     }
@@ -250,7 +212,7 @@ int main(int argc, char** argv) {
     const char* kind = BoxKindName(box.Kind);
     std::cout << "{\"kind\": \"" << kind << "\", \"text\": \"" << Hex(box.Text) << "\"}\n";
   }
-  Save(host, dir / "after");
+  Save(host, dir / "after.txt");
   for (std::size_t k = 1; k <= host.CallCount() - start.CallCount(); ++k) {
     const std::string broken = Broken(start, host, answers, config, k);
     if (broken.empty()) continue;

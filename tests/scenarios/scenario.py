@@ -263,7 +263,7 @@ def Placed(path, ideRoot, pkgRoot):
     return root + "\\" + rest if "\\" in root else os.path.join(root, *rest.split("\\"))
 
 
-def WriteState(files, values, folder, ide, pkg, regedit, names="cp1252"):
+def WriteState(files, values, folder, ide, pkg, names="cp1252"):
     """Lays the start out: <ide> in ide, <pkg> in pkg, the registry in folder."""
     where = lambda shown: os.path.join(os.fsencode({"<ide>": ide, "<pkg>": pkg}[shown[:5]]),
                                        *(n.encode(names, "surrogateescape") for n in shown[6:].split("\\")))
@@ -275,10 +275,6 @@ def WriteState(files, values, folder, ide, pkg, regedit, names="cp1252"):
     for shown, data, readonly in sorted(files.values(), key=lambda f: -len(f[0])):
         if readonly:
             os.chmod(where(shown), os.stat(where(shown)).st_mode & ~0o222)
-    if not regedit:
-        with open(os.path.join(folder, "registry.tsv"), "w", encoding="cp1252", errors="surrogateescape") as f:
-            f.writelines("%s\t%s\t%s\n" % (key, name.hex(), data.hex()) for (key, name, data) in values.values())
-        return
     text = "REGEDIT4\r\n"
     for key in sorted({v[0] for v in values.values()}, key=Fold):
         text += "\r\n[%s]\r\n" % key.replace("HKLM", "HKEY_LOCAL_MACHINE", 1).replace("HKCU", "HKEY_CURRENT_USER", 1)
@@ -379,24 +375,28 @@ def Run(host, scenario, work, program):
     # The POSIX program runs as Setup.exe in the package folder; so do the preview's first runs.
     setup = os.path.join(os.path.dirname(program), "ferrowind-setup") if host == "preview" else program
     files, values = StartState(scenario, ideRoot, open(setup, "rb").read() if host != "memory" else b"MZ")
-    WriteState(files, values, work, ide, pkg, regedit=host != "memory")
+    held = [Placed(path, ideRoot, pkgRoot) for path in scenario.Held]
+    if host == "memory":
+        # A folder is 16, a file 32; either read-only adds 1.
+        open(os.path.join(work, "start.txt"), "wb").write(b"".join(
+            [b"%s\t%s\t%d\t%s\n" % (b"D" if d is None else b"F", Bytes(Placed(s, ideRoot, pkgRoot)),
+                                     (16 if d is None else 32) | r, (d or b"").hex().encode()) for s, d, r in files.values()] +
+            [b"V\t%s\t%s\t%s\n" % (Bytes(k), n.hex().encode(), d.hex().encode()) for k, n, d in values.values()] +
+            [b"H\t%s\n" % Bytes(path) for path in held]))
+    else:
+        WriteState(files, values, work, ide, pkg)
     if "<registry>" in scenario.Files:
         open(registry, "wb").write(scenario.FileBytes("<registry>").replace(b"<ide>", Bytes(ideRoot)))
     if ("readonly", "<registry>") in ((word, rest) for word, rest, _ in scenario.Changes):
         os.chmod(registry, 0o444)
-    held = [Placed(path, ideRoot, pkgRoot) for path in scenario.Held]
     expected, problems = scenario.Outcome(ideRoot), []
     if host == "memory":
-        open(os.path.join(work, "held.txt"), "w").writelines(path + "\n" for path in held)
         run = subprocess.run([program, work, str(scenario.Runs)] + scenario.Answers(), capture_output=True)
         if run.returncode != 0:
             Finish(scenario, host, ["the runner failed: " + run.stderr.decode(errors="replace")])
         boxes = [dict(b, text=bytes.fromhex(b["text"])) for b in map(json.loads, run.stdout.decode().splitlines())]
-        state = lambda name: (TreeOf(os.path.join(work, name, "ide"), os.path.join(work, name, "pkg")),
-                              LoadTsv(os.path.join(work, name, "registry.tsv")))
-        (before, beforeValues), (after, afterValues) = state("before"), state("after")
-        Finish(scenario, host, Compare(expected,
-                                       StateOutcome(scenario, boxes, before, after, beforeValues, afterValues)))
+        before, after = MemoryState(os.path.join(work, "before.txt")), MemoryState(os.path.join(work, "after.txt"))
+        Finish(scenario, host, Compare(expected, StateOutcome(scenario, boxes, before[0], after[0], before[1], after[1])))
     env = dict(os.environ, FERROWIND_REGISTRY=registry)
     stdin = ("".join(a + "\n" for a in scenario.Answers()) + "ok\n" * 20).encode()
     # Another program's hold: an exclusive lock, which is how the POSIX host shares files.
@@ -438,11 +438,18 @@ def Times(folder):
     return {os.path.join(b, n): os.lstat(os.path.join(b, n)).st_mtime_ns for b, ds, ns in os.walk(folder) for n in ds + ns}
 
 
-def LoadTsv(path):
-    values = {}
-    for key, name, data in (line.rstrip("\n").split("\t") for line in open(path, encoding="cp1252", errors="surrogateescape")):
-        values[(Fold(key), Fold(bytes.fromhex(name)))] = (key, bytes.fromhex(name), bytes.fromhex(data))
-    return values
+def MemoryState(path):
+    """The memory runner's state: files as TreeOf gives them, and values."""
+    files, values = {}, {}
+    for kind, name, *rest in (line.split(b"\t") for line in open(path, "rb").read().split(b"\n")[:-1]):
+        if kind == b"V":
+            values[(Fold(name), Fold(bytes.fromhex(rest[0].decode())))] = (Text(name), *map(bytes.fromhex, map(bytes.decode, rest)))
+            continue
+        for root, label in ((b"C:\\IDE\\", "<ide>\\"), (b"C:\\PKG\\", "<pkg>\\")):
+            if Fold(name).startswith(root):
+                shown = label + Text(name[len(root):])
+                files[Fold(shown)] = (shown, bytes.fromhex(rest[1].decode()) if kind == b"F" else None, int(rest[0]) & 1 == 1)
+    return files, values
 
 
 def Wine(command, scenario, driveC):
@@ -457,11 +464,11 @@ def Wine(command, scenario, driveC):
         os.makedirs(os.path.join(folder, "logs"))
         files, values = StartState(scenario, ideRoot, b"")
         del files[Fold("<pkg>\\Setup.exe")]
-        WriteState(files, values, folder, ide, pkg, regedit=True, names="utf-8")
+        WriteState(files, values, folder, ide, pkg, names="utf-8")
         values64 = StartState(scenario, ideRoot, b"", view64=True)[1]
         if values64:
             os.makedirs(os.path.join(folder, "view64"))
-            WriteState({}, values64, os.path.join(folder, "view64"), ide, pkg, regedit=True, names="utf-8")
+            WriteState({}, values64, os.path.join(folder, "view64"), ide, pkg, names="utf-8")
         print(scenario.Runs, scenario.CancelAt(), " ".join(scenario.Answers()))
         print(ideRoot, pkgRoot, folder, ide, pkg, "\t".join(Placed(p, ideRoot, pkgRoot) for p in scenario.Held), sep="\n")
         return
