@@ -76,24 +76,19 @@ const TMemoryHost& Prepared() {
   return prepared;
 }
 
-std::vector<std::string> LinesOf(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i <= text.size(); ++i) {
-    if (i < text.size() && text[i] != '\r' && text[i] != '\n') continue;
-    const std::string line = StripBlanks(std::string_view(text).substr(start, i - start));
-    if (!line.empty()) lines.push_back(line);
-    if (i + 1 < text.size() && text[i] == '\r' && text[i + 1] == '\n') ++i;
-    start = i + 1;
+std::vector<std::string_view> LinesOf(const std::string& text) {
+  std::vector<std::string_view> lines;
+  for (const std::string_view line : SplitLines(text)) {
+    if (!StrippedView(line).empty()) lines.push_back(StrippedView(line));
   }
   return lines;
 }
 
 // Every non-empty line of before appears in after, in the same order.
 bool KeepsLines(const std::string& before, const std::string& after) {
-  const std::vector<std::string> old = LinesOf(before);
+  const std::vector<std::string_view> old = LinesOf(before);
   std::size_t j = 0;
-  for (const std::string& line : LinesOf(after)) {
+  for (const std::string_view line : LinesOf(after)) {
     if (j < old.size() && line == old[j]) ++j;
   }
   return j == old.size();

@@ -48,7 +48,6 @@ import difflib
 import fcntl
 import json
 import os
-import random
 import re
 import shutil
 import stat
@@ -346,17 +345,7 @@ def Compare(expected, seen, problems=None):
     return problems
 
 
-def Finish(scenario, host, problems, seen=None, ideRoot=""):
-    # Comparing hosts with each other: the outcome is written down, not judged, with the IDE
-    # folder named <IDE> in registry values. Wine's trace gives no box kinds: texts only.
-    if os.environ.get("FERROWIND_OUTCOME") and seen is not None:
-        root = Text(Fold(ideRoot))
-        place = lambda s: s and re.sub(re.escape(root), "<IDE>", s, flags=re.I)
-        values = sorted((k, place(n), place(d)) for k, n, d in seen["registry values changed"])
-        with open(os.environ["FERROWIND_OUTCOME"], "w") as f:
-            json.dump(dict(seen, boxes=[text for _, text in seen["boxes"]], **{"registry values changed": values}), f,
-                      sort_keys=True, indent=1)
-        sys.exit(0)
+def Finish(scenario, host, problems):
     print("%s on %s: %s" % (scenario.Name, host, "%d difference(s)" % len(problems) if problems else "as expected"))
     print("\n".join(problems))
     sys.exit(1 if problems else 0)
@@ -414,7 +403,7 @@ def Run(host, scenario, work, program):
         seen = StateOutcome(scenario, boxes, before, TreeOf(ide, pkg), beforeValues, RegistryFile(registry))
         if "<registry>" in scenario.After:
             seen["contents"][Fold("<registry>").decode("latin-1")] = Show(open(registry, "rb").read())
-        Finish(scenario, host, Compare(expected, seen, problems), seen, ideRoot)
+        Finish(scenario, host, Compare(expected, seen, problems))
     else:
         files, registryBytes, times = TreeOf(ide, pkg), open(registry, "rb").read(), Times(work)
         cancel = ["--cancel-at", str(scenario.CancelAt())] if scenario.CancelAt() else []
@@ -483,52 +472,11 @@ def Wine(command, scenario, driveC):
     seen = StateOutcome(scenario, boxes, before, TreeOf(ide, pkg, False, "utf-8"), exported("before.reg"),
                         exported("after.reg"))
     problems = Compare(scenario.Outcome(ideRoot), seen)
-    if os.environ.get("FERROWIND_OUTCOME"):
-        Finish(scenario, "wine", problems, seen, ideRoot)
     if os.path.exists(os.path.join(folder, "preview.json")):
         report = json.loads(open(os.path.join(folder, "preview.json"), "rb").read())
         preview = PreviewExitCode(scenario, report, problems, ideRoot, pkgRoot)
         Compare(scenario.Outcome(ideRoot), preview, problems)
     Finish(scenario, "wine", problems)
-
-
-# --- scenarios drawn at random, for comparing hosts with each other ---------------------------
-
-IdeFiles = ["Lib\\Keep.dcu", "Lib\\CAFÉ.DCU", "Lib\\aB.dcu", "Lib\\Sub\\Deep.dcu", "Source\\Old.pas"]
-PackageFiles = ["Files\\Lib\\B.dcu", "Files\\Lib\\aB.dcu", "Files\\Lib\\a_x.dcu", "Files\\Lib\\café.dcu",
-                "Files\\Source\\x.pas", "Files\\Extra\\y.txt", "Files\\Lib\\.svn\\e", "More\\Lib\\KEEP.DCU"]
-Directives = [
-    "DELETE=Lib\\Keep.dcu", "DELETE=Lib\\keep.DCU.", "DELETE=Lib.\\Keep.dcu", "DELETE=Lib. \\Keep.dcu",
-    "DELETE=Nope\\..\\Lib\\Keep.dcu", "DELETE=Lib\\Keep.dcu\\..\\aB.dcu", "DELETE=Lib\\Keep?.dcu", "DELETE=Lib\\café.dcu",
-    "DELETE=Lib\\aB.dcu", "DELETE=..\\pkg\\Setup.exe", "DELETE=Lib\\Sub", "DELETE=Help\\Delphi3.gid",
-    "COPYDIR=Files", "COPYDIR=Files.", "COPYDIR=files", "COPYDIR=Nope\\..\\Files", "COPYDIR=Fil*", "COPYDIR=Missing",
-    "COPYDIR=More", "PACKAGEFILE=WidgetPack.dpl", "PACKAGEFILE=café.dpl", "PACKAGEFILE=Widget\\x00Pack.dpl",
-    "COMPONENT=TWidget Widgets", "COMPONENT=TA\\nTB Widgets", "COMPONENT=TNew päge", "COMPONENT=tedit standard",
-    "COMPONENT=TGrid", "HELPFILE=Widgets.hlp", "HELPFILE=", "PACKAGE=Widget\\tPack", "MESSAGE=Hello"]
-
-
-def Generate(seed, count, folder):
-    """Writes count scenarios drawn from seed into folder; the same seed gives the same files."""
-    rng = random.Random(seed)
-    os.makedirs(folder, exist_ok=True)
-    for n in range(count):
-        lines = ["# drawn from seed %d" % seed, "start example"]
-        if rng.random() < 0.5:
-            lines.append('value HKCU\\SOFTWARE\\Borland\\Delphi\\3.0\\Palette "PÄGE" "TOld;"')
-        if rng.random() < 0.5:
-            lines.append('value HKCU\\SOFTWARE\\Borland\\Delphi\\3.0\\Known Packages "<ide>\\LIB\\CAFÉ.DPL" "Old"')
-        ide = ["<ide>\\" + f for f in rng.sample(IdeFiles, rng.randint(0, 3))]
-        pkg = ["<pkg>\\" + f for f in rng.sample(PackageFiles, rng.randint(0, 4))]
-        # Not a read-only source over a file the IDE may hold: Wine's copy leaves the file it
-        # writes over writable, where Windows gives it the source's attributes.
-        kept = [f for f in pkg if f.rsplit("\\", 1)[-1].lower() not in ("ab.dcu", "café.dcu", "keep.dcu")]
-        lines += ["readonly " + f for f in ide + kept if rng.random() < 0.25]
-        for f in ide + pkg:
-            lines += ["-- %s --" % f, f.rsplit("\\", 1)[-1]]
-        lines.append("-- <pkg>\\Setup.cfg (raw) --")
-        body = ["PACKAGE=Widget Pack", "LANGUAGE=Delphi 3"] + rng.sample(Directives, rng.randint(2, 6)) + ["", ""]
-        lines.append("\\r\n".join(body))
-        open(os.path.join(folder, "drawn_%d_%02d.txt" % (seed, n)), "w", encoding="utf-8").write("\n".join(lines) + "\n")
 
 
 if __name__ == "__main__":
@@ -538,7 +486,5 @@ if __name__ == "__main__":
         Run(args[1], scenario, os.path.join(args[4], args[1], scenario.Name), os.path.abspath(args[6]))
     elif len(args) == 3 and args[0] in ("layout", "compare"):
         Wine(args[0], Scenario(args[1]), args[2])
-    elif len(args) == 4 and args[0] == "generate":
-        Generate(int(args[1]), int(args[2]), args[3])
     else:
         sys.exit("usage: scenario.py run HOST FILE --work DIR --program EXE | layout FILE DRIVEC | compare FILE DRIVEC")

@@ -1,6 +1,6 @@
-// The preview's line diff, also at sizes where a 32-bit build's size arithmetic wraps; built
-// into the native unit tests and into the Windows test program that runs in the x86
-// configurations.
+// The preview's line diff at sizes where a 32-bit build's size arithmetic wraps; built into
+// the native unit tests and into the Windows test program that runs in the x86
+// configurations. Its hunks are the checker's golden files' (preview_diff_hunks).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -15,18 +15,6 @@ std::string Lines(char tag, std::size_t count) {
   std::string text;
   for (std::size_t i = 0; i < count; ++i) text += tag + std::to_string(i) + "\r\n";
   return text;
-}
-
-TEST(LineDiff, HunksHoldTheChangesWithTheirContext) {
-  EXPECT_EQ(LineDiff("a\r\nb\r\n", "a\nb\n", 3), std::vector<std::string>{});
-  EXPECT_EQ(
-      LineDiff("1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n9\r\n", "1\r\n2\r\n3\r\n4\r\nnew\r\n5\r\n6\r\n7\r\n9\r\n", 2),
-      (std::vector<std::string>{"@@ -3,7 +3,7 @@", " 3", " 4", "+new", " 5", " 6", " 7", "-8", " 9"}));
-  EXPECT_EQ(LineDiff("1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n", "0\r\n1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n", 1),
-            (std::vector<std::string>{"@@ -1,1 +1,2 @@", "+0", " 1", "@@ -7,2 +8,1 @@", " 7", "-8"}));
-  // A line replaced shows its removal first, as diff -u does.
-  EXPECT_EQ(LineDiff("a\r\nold\r\nb\r\n", "a\r\nnew\r\nb\r\n", 1),
-            (std::vector<std::string>{"@@ -1,3 +1,3 @@", " a", "-old", "+new", " b"}));
 }
 
 // 65,536 x 65,538 middle lines: the product wraps 32 bits to 131,072, under the cell limit,

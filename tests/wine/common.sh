@@ -95,11 +95,6 @@ FindTools() {
   command -v iconv >/dev/null || Skip "iconv is not installed"
 }
 
-# The scenarios run the Setup.exe that prefix.sh put in the configuration's folder.
-FindSetup() {
-  [ -f "$SetupExe" ] || Skip "no $SetupExe: wine.$Config.prefix did not run or found no build"
-}
-
 # The X server that prefix.sh started for the whole run, when it runs; otherwise the
 # calling script runs again on a private one.
 OnXServer() {
@@ -114,7 +109,8 @@ OnXServer() {
 EnterScenario() {
   UseConfig "${1:?configuration}"
   FindTools
-  FindSetup
+  # The Setup.exe that prefix.sh put in the configuration's folder.
+  [ -f "$SetupExe" ] || Skip "no $SetupExe: wine.$Config.prefix did not run or found no build"
   [ -d "$DriveC/windows" ] || { echo "no Wine prefix at $WINEPREFIX: run prefix.sh first" >&2; exit 1; }
   OnXServer "$@"
 }
@@ -169,7 +165,7 @@ ExportUserKeys() {
   # there exports as nothing.
   for try in 1 2 3; do
     rm -f "$raw"
-    if "$Wine" reg export 'HKCU\Software\Borland' "$(WinPath "$raw")" /y /reg:32 >"$raw.log" 2>&1; then
+    if "$Wine" reg export 'HKCU\Software\Borland' "Z:${raw//\//\\}" /y /reg:32 >"$raw.log" 2>&1; then
       iconv -f UTF-16 -t UTF-8 "$raw" | tr -d '\r' | sed 1d >"$out"
       break
     fi
@@ -178,11 +174,6 @@ ExportUserKeys() {
     sleep 0.5
   done
   rm -f "$raw" "$raw.log"
-}
-
-# A Unix path as Wine names it (drive Z: maps /).
-WinPath() {
-  echo "Z:${1//\//\\}"
 }
 
 # Every file below a folder with its size, checksum and modification time.
