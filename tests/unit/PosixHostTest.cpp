@@ -1,4 +1,5 @@
-// What only the POSIX host does with files and message boxes, on real temporary folders.
+// What only the POSIX host does with files, on real temporary folders. Its message boxes are
+// tests/posix/boxes.py's.
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -162,45 +163,6 @@ TEST_F(PosixHostTest, AListingThatBreaksOffFails) {
   EXPECT_FALSE(fs::exists(P("Out/b.txt")));
   ASSERT_EQ(Host.FindFirst(W("Out\\*.*"), &find, &entry), TFind::Entry);
   Host.FindClose(find);
-}
-
-// Shows a box with input as standard input; gives its answer, and what it showed followed by
-// what it left unread.
-std::pair<bool, std::string> Ask(TBoxKind kind, const std::string& input) {
-  FILE* in = std::tmpfile();
-  std::fwrite(input.data(), 1, input.size(), in);
-  std::rewind(in);
-  const int saved = dup(STDIN_FILENO);
-  dup2(fileno(in), STDIN_FILENO);
-  testing::internal::CaptureStdout();
-  const bool ok = SystemHost().ShowMessage("Install?\r\nGo", kind);
-  std::string shown = testing::internal::GetCapturedStdout();
-  char rest[64];
-  shown.append(rest, static_cast<std::size_t>(std::max<ssize_t>(read(STDIN_FILENO, rest, sizeof rest), 0)));
-  dup2(saved, STDIN_FILENO);
-  close(saved);
-  std::fclose(in);
-  return {ok, shown};
-}
-
-TEST(PosixMessageBoxTest, TranscriptAndAnswers) {
-  const std::string box = "[Ferrowind Component Installer: ", ask = box + "Confirmation]\nInstall?\nGo\n[OK/Cancel]\n";
-  // Each input of a row gives the same answer and transcript.
-  const struct {
-    TBoxKind Kind;
-    std::vector<const char*> Inputs;
-    bool Ok;
-    std::string Shown;
-  } cases[] = {{TBoxKind::Warning, {""}, true, box + "Warning]\nInstall?\nGo\n[OK]\n"},
-               {TBoxKind::Information, {"cancel\n"}, true, box + "Information]\nInstall?\nGo\n[OK]\n"},
-               {TBoxKind::Confirmation, {"\n", "ok\n", "O\n", "y", " YES\r\n"}, true, ask},
-               {TBoxKind::Confirmation, {"", "C\n", "cancel\n", "n\n", "No\r\n"}, false, ask},
-               {TBoxKind::Confirmation, {"maybe\nyes\n"}, true, ask + ask},  // asks again
-               {TBoxKind::Confirmation, {"what\n"}, false, ask + ask},       // asks again, then input ends
-               {TBoxKind::Confirmation, {"y\nrest of input"}, true, ask + "rest of input"}};
-  for (const auto& c : cases) {
-    for (const char* input : c.Inputs) EXPECT_EQ(Ask(c.Kind, input), std::make_pair(c.Ok, c.Shown)) << input;
-  }
 }
 
 }  // namespace
