@@ -7,7 +7,8 @@
 #   readonly <ide>\Help\Delphi3.cfg     changes to the start: a file made read-only (or
 #                                       <registry>, the POSIX host's registry file, which a
 #                                       "-- <registry> --" section gives whole, before and after),
-#   remove <ide>\Help                   a file or folder removed,
+#   remove <ide>\Help                   a file or folder removed, an empty folder made
+#   folder <pkg>\Files\Lib\Empty        (in a folder that is there),
 #   value HKLM\...\3.0 "RootDir" "x"    a value set (or removed, with no data)
 #   held <ide>\Help\Delphi3.cfg         a file another program holds open, sharing nothing
 #   wine-root <ide> C:\Tools\Delphi 3   where the folder lies under Wine (default C:\fw\s\<name>\ide)
@@ -132,7 +133,7 @@ class Scenario:
         elif word == "wine-root":
             label, _, root = rest.partition(" ")
             self.WineRoots[label] = root
-        elif word in ("start", "readonly", "remove", "value", "wine-value64"):
+        elif word in ("start", "readonly", "remove", "value", "wine-value64", "folder"):
             self.Changes.append((word, rest, where))
         else:
             raise SystemExit(where + "unknown line " + line)
@@ -228,6 +229,8 @@ def StartState(scenario, ideRoot, program, view64=False):
             ParseRegedit(open(os.path.join(Top, "examples", "registry.reg.in"), encoding="utf-8").read(), values)
         elif word == "readonly":
             continue  # once the scenario's own files are there too
+        elif word == "folder":
+            files[Fold(rest)] = (rest, None, False)
         elif word == "remove":
             for key in [k for k in files if k == Fold(rest) or k.startswith(Fold(rest) + b"\\")]:
                 del files[key]
