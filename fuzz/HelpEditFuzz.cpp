@@ -5,6 +5,7 @@
 // result says which; no temporary file or open handle is left.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -26,11 +27,8 @@ const std::string Cnt = "C:\\D3\\Help\\Delphi3.cnt";
 // A help name or title as a Setup.cfg value can carry it into a one-line entry: stripped,
 // and without the bytes that would split or end the line in the edited file.
 std::string ValueText(std::string s) {
-  std::string kept;
-  for (char c : s) {
-    if (c != '\r' && c != '\n' && c != '\0') kept += c;
-  }
-  return StripBlanks(kept);
+  s.erase(std::remove_if(s.begin(), s.end(), [](char c) { return c == '\r' || c == '\n' || c == '\0'; }), s.end());
+  return StripBlanks(s);
 }
 
 struct TCase {

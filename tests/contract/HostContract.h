@@ -12,20 +12,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <ostream>
 #include <string>
 
 #include "Platform/Host.h"
-#include "Platform/WholeFile.h"
 
 namespace Ferrowind {
-
-// The whole file as read through a host; nothing when it cannot be opened or read.
-inline std::optional<std::string> ReadThrough(THost& host, const std::string& path) {
-  std::string data;
-  return ReadWholeFile(host, path, &data) ? std::optional(data) : std::nullopt;
-}
 
 // Every host starts with the folder Root() and this user key (so also its parents).
 inline const std::string ContractKey = "Software\\Ferrowind Contract\\App\\Palette";

@@ -5,6 +5,7 @@
 
 #include "Base/Text.h"
 #include "HostContract.h"
+#include "Platform/WholeFile.h"
 
 namespace Ferrowind {
 namespace {
@@ -53,6 +54,7 @@ class TScriptRun {
     std::size_t count = 0;
     std::uint64_t size = 0;
     std::uint32_t attributes = 0;
+    std::string data;
     if (verb == "put") S.PutFile(w.at(1), w.at(2));
     if (verb == "open") {
       const bool done =
@@ -67,7 +69,7 @@ class TScriptRun {
     if (verb == "flush") return ok(H.FileFlush(handle));
     if (verb == "close") H.FileClose(handle);
     if (verb == "read" || verb == "full")
-      return ReadThrough(H, verb == "full" ? H.FullPath(path) : path).value_or("fail");
+      return ReadWholeFile(H, verb == "full" ? H.FullPath(path) : path, &data) ? data : "fail";
     if (verb == "copy" || verb == "copy-new") return ok(H.CopyFileTo(path, S.At(w.at(2)), verb == "copy-new"));
     if (verb == "replace") return ok(H.ReplaceWith(path, S.At(w.at(2))));
     if (verb == "remove") return ok(H.RemoveFile(path));
@@ -83,7 +85,7 @@ class TScriptRun {
     if (verb == "regset") return ok(H.RegSet(handle, w.at(2), w.at(3)));
     if (verb == "regclose") H.RegClose(handle);
     if (verb == "regquery") {
-      std::string data = "stale";
+      data = "stale";
       const TRegRead read = H.RegQuery(handle, w.at(2), &data);
       if (read != TRegRead::Found)
         return data.empty() ? (read == TRegRead::Missing ? "missing" : "failed") : "stale data";

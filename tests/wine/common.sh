@@ -185,7 +185,8 @@ Snapshot() {
 # boxes in order: each answer is ok (Return) or cancel (Escape); boxes beyond the answers
 # get ok. RunLogs, when set, is the folder for the trace and the answers' log instead of
 # the package folder. Afterwards Boxes holds each box's text as Wine's trace writes it (CR LF as \r\n),
-# one per element, and SetupExit the program's exit code.
+# one per element, and SetupExit the program's exit code. It fails when Wine traced more boxes
+# than were answered, or when a key is left down in the X server.
 RunSetup() {
   local folder=$1
   shift
@@ -233,6 +234,13 @@ RunSetup() {
   done
   wait "$pid"
   SetupExit=$?
+  # A key the answers left down in the X server would answer later boxes by itself.
+  local down
+  down=$("$Python" -c 'import ctypes; x = ctypes.cdll.LoadLibrary("libX11.so.6"); x.XOpenDisplay.restype = ctypes.c_void_p
+d, keys = x.XOpenDisplay(None), ctypes.create_string_buffer(32)
+print(" ".join(str(k) for k in range(256) if keys.raw[k // 8] >> k % 8 & 1) if d and x.XQueryKeymap(ctypes.c_void_p(d), keys)
+      else "unknown: the X server cannot be asked")' 2>&1)
+  [ -z "$down" ] || Fail "keys held down in the X server after Setup.exe: $down"
   local line
   while IFS= read -r line; do
     line=${line#*MSGBOX_OnInit L\"}
