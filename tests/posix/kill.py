@@ -2,11 +2,13 @@
 # Kills the POSIX installer with SIGKILL at many moments while it rewrites a large registry
 # file (PACKAGEFILE) and saves large help files (HELPFILE). Wherever it dies, each file must
 # be exactly its old or its new content, the steps must show in their order, and a later run
-# must still finish the installation.
+# must still finish the installation. A run whose saves find the disk full must leave every
+# file as it was and no temporary file; a save keeps the registry file's mode.
 #
 #   kill.py SETUP    SETUP: the built ferrowind-setup
 import os
 import random
+import resource
 import shutil
 import signal
 import subprocess
@@ -54,9 +56,15 @@ def Read(path):
     return open(path, "rb").read() if os.path.exists(path) else None
 
 
-def Start(output=subprocess.DEVNULL):
+def Start(output=subprocess.DEVNULL, limit=None):
     return subprocess.Popen([setup], cwd=package, env=env, stdin=open(answers, "rb"), stdout=output,
-                            stderr=subprocess.DEVNULL)
+                            stderr=subprocess.DEVNULL, preexec_fn=limit)
+
+
+def DiskFull():
+    """A file may grow to 64 bytes, and the signal for a larger one is ignored: writes fail."""
+    signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+    resource.setrlimit(resource.RLIMIT_FSIZE, (64, resource.RLIM_INFINITY))
 
 
 def Install():
@@ -100,6 +108,15 @@ try:
         # Every twentieth time, a new run over what the killed one left must finish the job.
         if kill % 20 == 0 and Install() != new:
             failures.append("a run after kill %d did not finish the installation" % kill)
+    Restore()
+    os.chmod(paths[0], 0o640)
+    output = Start(subprocess.PIPE, DiskFull).communicate()[0]
+    left = sorted(os.path.join(b, n) for b, _, ns in os.walk(host) for n in ns)
+    if b"NO Components installed\nNO Help installed" not in output or left != sorted(paths) or \
+            any(Read(p) != old[p] for p in paths):
+        failures.append("a full disk left files changed or behind: %s\n%s" % (left, output.decode(errors="replace")))
+    if Install() != new or os.stat(paths[0]).st_mode & 0o777 != 0o640:
+        failures.append("the registry file lost its mode 0640")
     # The kills must have landed between the steps, not only before or after the run.
     if midway < 3 or len(states) < 3:
         failures.append("kill moments missed the writes: %d midway, states %s" % (midway, sorted(states)))
