@@ -116,7 +116,6 @@ std::string TMemoryHost::KeyName(TRootKey root, const std::string& path) {
 bool TMemoryHost::Enter(TOp op, const std::string& path) {
   ++FCalls;
   FLog.push_back(std::string(OpNames[static_cast<int>(op)]) + " " + path);
-  if (FStrict) ++FStrictViolations;
   if (FFailCall != 0 && FCalls == FFailCall) return false;
   const std::string folded = FoldedName(path);
   for (const TFault& fault : FFaults) {
@@ -145,11 +144,6 @@ std::optional<std::string> TMemoryHost::Value(TRootKey root, const std::string& 
   const auto value = key->second.Values.find(FoldKey(name));
   if (value == key->second.Values.end()) return std::nullopt;
   return value->second.second;
-}
-
-std::size_t TMemoryHost::ValueCount(TRootKey root, const std::string& path) const {
-  const auto key = FKeys.find(KeyName(root, path));
-  return key == FKeys.end() ? 0 : key->second.Values.size();
 }
 
 // ---- File tree set-up.

@@ -4,7 +4,7 @@
 // It may sit over a base host, which it only ever reads (give it a TReadOnlyHost): what the
 // model has not changed reads through from the base, existence, attributes, listings and
 // registry values when asked, a file's content when first needed; every change stays in
-// the model. Fault switches, strict mode and the log count the model's own calls only.
+// the model. Fault switches and the log count the model's own calls only.
 #pragma once
 
 #include <cstdint>
@@ -55,7 +55,6 @@ class TMemoryHost : public THost {
   void AddKey(TRootKey root, const std::string& path);
   void SetValue(TRootKey root, const std::string& path, const std::string& name, const std::string& data);
   std::optional<std::string> Value(TRootKey root, const std::string& path, const std::string& name) const;
-  std::size_t ValueCount(TRootKey root, const std::string& path) const;
   struct TValue {
     std::string Key;  // "HKLM\path" or "HKCU\path", folded
     std::string Name, Data;
@@ -86,8 +85,6 @@ class TMemoryHost : public THost {
   void ShortenWrites(bool on) { FShortWrites = on; }               // writes store one byte less
   void OverstateSizes(std::uint64_t size) { FStatedSize = size; }  // FileSize reports this for every file
   void HoldOpen(const std::string& path);                          // another program holds it open, sharing nothing
-  void SetStrict(bool on) { FStrict = on; }                        // any call at all is recorded as a violation
-  std::size_t StrictViolations() const { return FStrictViolations; }
 
   // --- What happened.
   std::size_t CallCount() const { return FCalls; }
@@ -193,8 +190,6 @@ class TMemoryHost : public THost {
   bool FShortReads = false;
   bool FShortWrites = false;
   std::uint64_t FStatedSize = 0;
-  bool FStrict = false;
-  std::size_t FStrictViolations = 0;
   std::size_t FCalls = 0;
   std::vector<std::string> FLog;
 };
