@@ -449,7 +449,8 @@ bool TMemoryHost::CopyFileTo(const std::string& source, const std::string& desti
   TNode* from = Find(source);
   if (from == nullptr || from->IsFolder || IsSharedAway(Fold(source), false) || !Load(*from)) return false;
   const std::string to = Fold(destination);
-  if (FindFolder(destination) == nullptr) return false;
+  // The source is open for reading while the destination is written: not the same file.
+  if (to == Fold(source) || FindFolder(destination) == nullptr) return false;
   const TNode* existing = Find(destination);
   if (existing != nullptr) {
     if (failIfExists || existing->IsFolder || (existing->Attributes & AttrReadOnly)) return false;
