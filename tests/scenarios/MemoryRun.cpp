@@ -160,7 +160,8 @@ std::string Broken(const TMemoryHost& start, const TMemoryHost& clean, std::vect
         (key.rfind("value ", 0) == 0 && s.compare(0, o.size(), o) == 0 &&
          EntriesWithin(s.substr(o.size()), done.value_or(""))))
       continue;
-    return key + (key.find(".FW-NEW") != npos ? ": a temporary file is left" : ": neither as before nor as after");
+    return key + (key.find(FoldedName(TemporarySuffix)) != npos ? ": a temporary file is left"
+                                                                : ": neither as before nor as after");
   }
   const std::string summary = SummaryOf(host);
   if (summary.empty()) return "";
