@@ -7,8 +7,8 @@
 #   readonly <ide>\Help\Delphi3.cfg     changes to the start: a file made read-only (or
 #                                       <registry>, the POSIX host's registry file, which a
 #                                       "-- <registry> --" section gives whole, before and after),
-#   remove <ide>\Help                   a file or folder removed, an empty folder made
-#   folder <pkg>\Files\Lib\Empty        (in a folder that is there),
+#   remove <ide>\Help                   a file or folder removed,
+#   folder <pkg>\Files\Lib\Empty        an empty folder made (in a folder that is there),
 #   value HKLM\...\3.0 "RootDir" "x"    a value set (or removed, with no data)
 #   held <ide>\Help\Delphi3.cfg         a file another program holds open, sharing nothing
 #   wine-root <ide> C:\Tools\Delphi 3   where the folder lies under Wine (default C:\fw\s\<name>\ide)
