@@ -33,6 +33,11 @@ int HexDigit(char c) {
   return -1;
 }
 
+std::string HexByte(unsigned char byte, bool capitals) {
+  const char* digits = capitals ? "0123456789ABCDEF" : "0123456789abcdef";
+  return {digits[byte >> 4], digits[byte & 15]};
+}
+
 std::string TextBefore(std::string_view s, char sep) {
   const std::size_t at = s.find(sep);
   if (at == std::string_view::npos) return std::string(s);
@@ -90,6 +95,12 @@ std::string WithBackslash(std::string_view s) {
 std::string FolderOf(std::string_view path) {
   const std::size_t cut = path.find_last_of("\\/:");
   return cut == std::string_view::npos ? std::string() : std::string(path.substr(0, cut + 1));
+}
+
+std::string LastName(std::string_view path) {
+  while (path.size() > 1 && IsSeparator(path.back())) path.remove_suffix(1);
+  const std::size_t cut = path.find_last_of("\\/");
+  return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
 }
 
 std::vector<std::string_view> SplitLines(std::string_view text) {

@@ -53,6 +53,8 @@ std::size_t FindSubstring(std::string_view needle, std::string_view s);
 
 // The value of a hexadecimal digit in either case; -1 for any other byte.
 int HexDigit(char c);
+// The two hexadecimal digits of a byte, as capitals or as small letters.
+std::string HexByte(unsigned char byte, bool capitals = true);
 
 // With sep present: the stripped text before its first occurrence. Otherwise s unstripped.
 std::string TextBefore(std::string_view s, char sep);
@@ -69,5 +71,7 @@ std::string WithBackslash(std::string_view s);
 // The folder part of a path: cut after its last "\", "/" or ":", so with the separator;
 // empty for a bare name.
 std::string FolderOf(std::string_view path);
+// The last name of a path: what follows its last "\" or "/", once trailing ones are dropped.
+std::string LastName(std::string_view path);
 
 }  // namespace Ferrowind

@@ -18,6 +18,12 @@ bool NamesEqual(std::string_view a, std::string_view b) {
          std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return FoldName(x) == FoldName(y); });
 }
 
+std::string FoldedKeyPath(std::string_view path) {
+  path = CString(path);
+  while (!path.empty() && path.back() == '\\') path.remove_suffix(1);
+  return FoldedName(path);
+}
+
 bool ListsBefore(std::string_view a, std::string_view b) {
   const std::string x = FoldedName(a), y = FoldedName(b);
   return x != y ? x < y : a < b;

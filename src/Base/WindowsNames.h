@@ -22,6 +22,9 @@ inline std::string_view CString(std::string_view s) { return s.substr(0, s.find(
 // Every byte through FoldName.
 std::string FoldedName(std::string_view s);
 bool NamesEqual(std::string_view a, std::string_view b);
+// A registry key's path as Windows compares it: cut at a NUL, trailing "\" dropped, folded. A
+// value name keeps every byte but its case: FoldedName(CString(name)).
+std::string FoldedKeyPath(std::string_view path);
 // Windows' listing order: by folded bytes, then (for names equal but for case) by bytes.
 bool ListsBefore(std::string_view a, std::string_view b);
 

@@ -653,7 +653,6 @@ std::string KindName(TDirectiveKind kind) {
 }
 
 std::string VisibleText(std::string_view s) {
-  static const char* const Hex = "0123456789ABCDEF";
   std::string out;
   out.reserve(s.size());
   for (const char c : s) {
@@ -669,7 +668,7 @@ std::string VisibleText(std::string_view s) {
     } else if (byte == 0) {
       out += "<NUL>";
     } else {
-      out += std::string("<x") + Hex[byte >> 4] + Hex[byte & 15] + ">";
+      out += "<x" + HexByte(byte) + ">";
     }
   }
   return out;

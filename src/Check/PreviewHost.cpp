@@ -26,8 +26,7 @@ bool TPreviewHost::RegOpen(TRootKey root, const std::string& path, TRegAccess ac
 bool TPreviewHost::RegSet(THandle key, const std::string& name, const std::string& data) {
   if (!TMemoryHost::RegSet(key, name, data)) return false;
   const auto& [root, path] = FKeyPaths[key];
-  const std::string id =
-      std::string(RootKeyName(root)) + "\\" + FoldedName(CString(path)) + "\n" + FoldedName(CString(name));
+  const std::string id = std::string(RootKeyName(root)) + "\\" + FoldedKeyPath(path) + "\n" + FoldedName(CString(name));
   const auto [index, added] = FValueIndex.try_emplace(id, FValues.size());
   if (added) FValues.push_back({root, path, std::string(CString(name)), data});
   FValues[index->second].New = data;

@@ -134,13 +134,6 @@ std::string JsonLines(const std::vector<TDiffLine>& script, char tag) {
   }
   return out + "]";
 }
-
-std::string JsonArray(const std::vector<std::string>& items) {
-  if (items.empty()) return "[]";
-  std::string out = "[";
-  for (std::size_t i = 0; i < items.size(); ++i) out += (i == 0 ? "\n    " : ",\n    ") + items[i];
-  return out + "\n  ]";
-}
 }  // namespace
 
 std::vector<std::string> LineDiff(const std::string& before, const std::string& after, std::size_t context) {

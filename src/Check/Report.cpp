@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "Base/Text.h"
+
 namespace Ferrowind {
 
 namespace {
@@ -75,7 +77,6 @@ std::size_t Count(const TCheckResult& result, TSeverity severity) {
 }  // namespace
 
 std::string JsonString(const std::string& s) {
-  static const char* const Hex = "0123456789abcdef";
   std::string out = "\"";
   for (const char c : s) {
     const auto byte = static_cast<unsigned char>(c);
@@ -83,7 +84,7 @@ std::string JsonString(const std::string& s) {
       out += '\\';
       out += c;
     } else if (byte < 32 || byte == 127) {
-      out += std::string("\\u00") + Hex[byte >> 4] + Hex[byte & 15];
+      out += "\\u00" + HexByte(byte, false);
     } else {
       out += c;
     }
@@ -91,9 +92,15 @@ std::string JsonString(const std::string& s) {
   return out + "\"";
 }
 
+std::string JsonArray(const std::vector<std::string>& items) {
+  if (items.empty()) return "[]";
+  std::string out = "[";
+  for (std::size_t i = 0; i < items.size(); ++i) out += (i == 0 ? "\n    " : ",\n    ") + items[i];
+  return out + "\n  ]";
+}
+
 std::string JsonOutput(THost& host, const std::string& document) {
   const std::string text = host.SystemTextAsUtf8(document);
-  static const char* const Hex = "0123456789ABCDEF";
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size();) {
@@ -111,7 +118,7 @@ std::string JsonOutput(THost& host, const std::string& document) {
       if ((next & 0xC0) != 0x80 || overlong || beyond) length = 0;
     }
     if (length == 0) {
-      out += std::string("\\\\x") + Hex[lead >> 4] + Hex[lead & 15];
+      out += "\\\\x" + HexByte(lead);
       ++i;
     } else {
       out.append(text, i, length);
@@ -142,13 +149,9 @@ std::string TextReport(const TCheckResult& result, const std::string& path) {
 }
 
 std::string JsonReport(const TCheckResult& result, const std::string& path) {
-  std::string out = "{\n  \"file\": " + JsonString(path) + ",\n  \"exitCode\": " + std::to_string(ExitCodeFor(result)) +
-                    ",\n  \"lines\": [";
-  bool first = true;
+  std::vector<std::string> lines, findings;
   for (const TLineReport& line : result.Lines) {
-    out += first ? "\n" : ",\n";
-    first = false;
-    out += "    {\"line\": " + std::to_string(line.Number) + ", \"fate\": " + JsonString(FateName(line.Fate));
+    std::string out = "{\"line\": " + std::to_string(line.Number) + ", \"fate\": " + JsonString(FateName(line.Fate));
     if (line.Fate == TLineFate::ActedOn || line.Fate == TLineFate::LastLine || line.Fate == TLineFate::PassedOver) {
       out += ", \"kind\": " + JsonString(KindName(line.Kind)) + ", \"value\": " + JsonString(line.Value);
     }
@@ -156,22 +159,17 @@ std::string JsonReport(const TCheckResult& result, const std::string& path) {
     if (line.Fate == TLineFate::Continuation) out += ", \"joinedTo\": " + std::to_string(line.JoinedTo);
     if (line.HoldsEndMark) out += ", \"endMark\": true";
     if (!line.Action.empty()) out += ", \"action\": " + JsonString(line.Action);
-    out += "}";
+    lines.push_back(out + "}");
   }
-  out += first ? "],\n" : "\n  ],\n";
-  out += "  \"findings\": [";
-  first = true;
   for (const TFinding& f : result.Findings) {
-    out += first ? "\n" : ",\n";
-    first = false;
-    out += "    {\"line\": " + (f.Line == 0 ? std::string("null") : std::to_string(f.Line)) +
-           ", \"severity\": " + JsonString(f.Severity == TSeverity::Error ? "error" : "warning") +
-           ", \"message\": " + JsonString(f.Message) + "}";
+    findings.push_back("{\"line\": " + (f.Line == 0 ? std::string("null") : std::to_string(f.Line)) +
+                       ", \"severity\": " + JsonString(f.Severity == TSeverity::Error ? "error" : "warning") +
+                       ", \"message\": " + JsonString(f.Message) + "}");
   }
-  out += first ? "],\n" : "\n  ],\n";
-  out += "  \"errors\": " + std::to_string(Count(result, TSeverity::Error)) +
+  return "{\n  \"file\": " + JsonString(path) + ",\n  \"exitCode\": " + std::to_string(ExitCodeFor(result)) +
+         ",\n  \"lines\": " + JsonArray(lines) + ",\n  \"findings\": " + JsonArray(findings) +
+         ",\n  \"errors\": " + std::to_string(Count(result, TSeverity::Error)) +
          ",\n  \"warnings\": " + std::to_string(Count(result, TSeverity::Warning)) + "\n}\n";
-  return out;
 }
 
 std::string JsonUnreadable(const std::string& path) {

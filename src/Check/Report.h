@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "Check/ConfigCheck.h"
 #include "Platform/Host.h"
@@ -17,14 +18,14 @@ constexpr int ExitUnreadable = 2;
 // The listing, then each finding as "<path>:<line>: error: <text>" (or "warning:"; no line
 // for a finding about the whole file), then the counts.
 std::string TextReport(const TCheckResult& result, const std::string& path);
-// JSON text is UTF-8: bytes 128 to 255 of the file are given as the characters U+0080 to
-// U+00FF, control bytes as \u escapes.
+// The same as one JSON document, before JsonOutput.
 std::string JsonReport(const TCheckResult& result, const std::string& path);
 std::string JsonUnreadable(const std::string& path);
-// s as a quoted JSON string, by the rule above.
 // A JSON string of s's bytes: quotes, backslashes and control bytes escaped, other bytes as
 // they are; JsonOutput makes the document UTF-8.
 std::string JsonString(const std::string& s);
+// items as the array of a member of the top object, one to a line; "[]" for none.
+std::string JsonArray(const std::vector<std::string>& items);
 // A JSON document as the checker writes it: its text decoded from the code page the system
 // runs programs in, a byte that is no text there written as the escape \xHH.
 std::string JsonOutput(THost& host, const std::string& document);

@@ -26,12 +26,6 @@ namespace Ferrowind {
 
 namespace {
 
-std::string LastComponent(std::string path) {
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // The Windows attribute word of the entry at path (relative to the folder open as folder,
 // or to the current folder), whose own name is name.
 std::optional<std::uint32_t> AttributesAt(const std::string& path, const std::string& name, int folder = AT_FDCWD) {
@@ -374,7 +368,7 @@ TFind THostPosix::FindFirst(const std::string& given, THandle* find, TFindEntry*
     const std::string real = ResolvePosixPath(folder + last);
     // No path: the folder could not be searched for the name in another case.
     if (real.empty()) return TFind::Failed;
-    const std::string name = LastComponent(real);
+    const std::string name = LastName(real);
     if (const auto attributes = AttributesAt(real, name)) found.Entries.push_back({name, *attributes});
   } else {
     std::string realFolder = folder.empty() ? "." : ResolvePosixPath(folder);
@@ -429,7 +423,7 @@ TFind THostPosix::FindNext(THandle find, TFindEntry* entry) {
 bool THostPosix::GetAttributes(const std::string& path, std::uint32_t* attributes) {
   const std::string real = ResolvePosixPath(path);
   if (real.empty()) return false;
-  const auto found = AttributesAt(real, LastComponent(real));
+  const auto found = AttributesAt(real, LastName(real));
   if (!found) return false;
   *attributes = *found;
   return true;

@@ -19,12 +19,6 @@ std::string WithoutTrailingSeparators(std::string path) {
   return path;
 }
 
-std::string LastComponent(const std::string& path) {
-  const std::string trimmed = WithoutTrailingSeparators(path);
-  const std::size_t cut = trimmed.find_last_of("\\/");
-  return cut == std::string::npos ? trimmed : trimmed.substr(cut + 1);
-}
-
 // The folder part of path as spelled; empty for a bare name.
 std::string FolderPart(const std::string& path) {
   const std::string trimmed = WithoutTrailingSeparators(path);
@@ -46,11 +40,7 @@ std::string TMemoryHost::Fold(const std::string& path) {
   return folded;
 }
 
-std::string TMemoryHost::FoldKey(const std::string& name) {
-  std::string_view key = CString(name);
-  while (!key.empty() && key.back() == '\\') key.remove_suffix(1);
-  return FoldedName(key);
-}
+std::string TMemoryHost::FoldValue(const std::string& name) { return FoldedName(CString(name)); }
 
 bool TMemoryHost::Named(const std::string& path, TPathUse use) {
   std::string normal;
@@ -70,7 +60,7 @@ TMemoryHost::TNode* TMemoryHost::Find(const std::string& given) {
     TFindEntry entry;
     if (FBase->FindFirst(node.Name, &find, &entry) == TFind::Entry) {
       FBase->FindClose(find);
-      node.Name = node.Name.substr(0, node.Name.size() - LastComponent(node.Name).size()) + entry.Name;
+      node.Name = node.Name.substr(0, node.Name.size() - LastName(node.Name).size()) + entry.Name;
     }
     it = FFiles.emplace(folded, std::move(node)).first;
   }
@@ -110,7 +100,7 @@ std::vector<std::pair<std::string, TMemoryHost::TNode>> TMemoryHost::TouchedNode
 }
 
 std::string TMemoryHost::KeyName(TRootKey root, const std::string& path) {
-  return FoldKey((root == TRootKey::LocalMachine ? "HKLM\\" : "HKCU\\") + path);
+  return FoldedKeyPath((root == TRootKey::LocalMachine ? "HKLM\\" : "HKCU\\") + path);
 }
 
 bool TMemoryHost::Enter(TOp op, const std::string& path) {
@@ -135,13 +125,13 @@ std::size_t TMemoryHost::OpenHandles() const { return FOpenKeys.size() + FOpenFi
 void TMemoryHost::AddKey(TRootKey root, const std::string& path) { FKeys[KeyName(root, path)]; }
 
 void TMemoryHost::SetValue(TRootKey root, const std::string& path, const std::string& name, const std::string& data) {
-  FKeys[KeyName(root, path)].Values[FoldKey(name)] = {std::string(CString(name)), data};
+  FKeys[KeyName(root, path)].Values[FoldValue(name)] = {std::string(CString(name)), data};
 }
 
 std::optional<std::string> TMemoryHost::Value(TRootKey root, const std::string& path, const std::string& name) const {
   const auto key = FKeys.find(KeyName(root, path));
   if (key == FKeys.end()) return std::nullopt;
-  const auto value = key->second.Values.find(FoldKey(name));
+  const auto value = key->second.Values.find(FoldValue(name));
   if (value == key->second.Values.end()) return std::nullopt;
   return value->second.second;
 }
@@ -238,7 +228,7 @@ TRegRead TMemoryHost::RegQuery(THandle key, const std::string& name, std::string
   if (open == FOpenKeys.end() || open->second.Access != TRegAccess::Read) return TRegRead::Failed;
   // Found (no entry made) here, or else in the base.
   if (const auto values = FKeys.find(open->second.Name); values != FKeys.end()) {
-    if (const auto value = values->second.Values.find(FoldKey(name)); value != values->second.Values.end()) {
+    if (const auto value = values->second.Values.find(FoldValue(name)); value != values->second.Values.end()) {
       *data = StoredString(value->second.second);
       return TRegRead::Found;
     }
@@ -252,7 +242,7 @@ bool TMemoryHost::RegSet(THandle key, const std::string& name, const std::string
     return false;
   }
   if (open == FOpenKeys.end() || open->second.Access != TRegAccess::Write) return false;
-  auto& value = FKeys[open->second.Name].Values[FoldKey(name)];
+  auto& value = FKeys[open->second.Name].Values[FoldValue(name)];
   if (value.first.empty()) value.first = CString(name);
   value.second = data;
   return true;
@@ -365,7 +355,7 @@ TFind TMemoryHost::FindFirst(const std::string& given, THandle* find, TFindEntry
   if (!Enter(TOp::FindFirst, given)) return TFind::Failed;
   std::string pattern;
   if (!WindowsPath(given, TPathUse::Pattern, &pattern)) return TFind::Failed;
-  const std::string last = LastComponent(pattern);
+  const std::string last = LastName(pattern);
   TOpenFind found;
   if (last == "*.*" || last == "*") {
     const std::string folderPath = FolderPart(pattern);
@@ -392,7 +382,7 @@ TFind TMemoryHost::FindFirst(const std::string& given, THandle* find, TFindEntry
       if (it->second.Removed) {
         entries.erase(it->first.substr(prefix.size()));
       } else {
-        entries[it->first.substr(prefix.size())] = {LastComponent(it->second.Name), it->second.Attributes};
+        entries[it->first.substr(prefix.size())] = {LastName(it->second.Name), it->second.Attributes};
       }
     }
     found.Entries.push_back({".", AttrDirectory});
@@ -401,7 +391,7 @@ TFind TMemoryHost::FindFirst(const std::string& given, THandle* find, TFindEntry
   } else {
     const TNode* node = Find(pattern);
     if (node == nullptr) return TFind::NoMore;
-    found.Entries.push_back({LastComponent(node->Name), node->Attributes});
+    found.Entries.push_back({LastName(node->Name), node->Attributes});
   }
   *entry = found.Entries[0];
   found.Next = 1;

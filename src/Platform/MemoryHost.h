@@ -161,10 +161,10 @@ class TMemoryHost : public THost {
     std::string PathPart;  // folded
   };
 
-  bool Enter(TOp op, const std::string& path);          // logs the call; false when it must fail
-  static std::string Normal(const std::string& path);   // as Windows opens it; unchanged if refused
-  static std::string Fold(const std::string& path);     // Normal, case folded: the key of FFiles
-  static std::string FoldKey(const std::string& name);  // a registry key or value name, folded
+  bool Enter(TOp op, const std::string& path);            // logs the call; false when it must fail
+  static std::string Normal(const std::string& path);     // as Windows opens it; unchanged if refused
+  static std::string Fold(const std::string& path);       // Normal, case folded: the key of FFiles
+  static std::string FoldValue(const std::string& name);  // a registry value name, folded
   static bool Named(const std::string& path, TPathUse use = TPathUse::File);  // not refused
   static std::string KeyName(TRootKey root, const std::string& path);
   bool IsSharedAway(const std::string& folded, bool wantExclusive) const;

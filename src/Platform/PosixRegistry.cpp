@@ -49,12 +49,6 @@ std::string TrimBlanks(const std::string& s) {
   return s.substr(begin, end - begin);
 }
 
-std::string FoldKey(std::string_view key) {
-  key = CString(key);
-  while (!key.empty() && key.back() == '\\') key.remove_suffix(1);
-  return FoldedName(key);
-}
-
 // Reads a quoted string starting at s[*pos] == '"'. Only \\ and \" are escapes; any other
 // backslash is kept, so hand-written paths such as "C:\Delphi" read as meant.
 bool ReadQuoted(const std::string& s, std::size_t* pos, std::string* out) {
@@ -155,11 +149,10 @@ bool Storable(std::string_view s) { return s.find_first_of(std::string("\r\n\0",
 std::string ValueLine(const std::string& name, const std::string& data) {
   std::string line = (name.empty() ? std::string("@") : "\"" + Escape(name) + "\"") + "=";
   if (Storable(data)) return line + "\"" + Escape(data) + "\"";
-  static const char* const Hex = "0123456789abcdef";
   line += "hex(1):";
   for (const char c : StoredString(data)) {
     const auto byte = static_cast<unsigned char>(c);
-    line += std::string(line.back() == ':' ? "" : ",") + Hex[byte >> 4] + Hex[byte & 15];
+    line += (line.back() == ':' ? "" : ",") + HexByte(byte, false);
   }
   return line;
 }
@@ -169,7 +162,7 @@ std::string ValueLine(const std::string& name, const std::string& data) {
 std::string TRegistryFile::KeyName(TRootKey root, const std::string& path) {
   std::string key = RootKeyName(root);
   if (!path.empty()) key += "\\" + path;
-  return FoldKey(key);
+  return FoldedKeyPath(key);
 }
 
 bool TRegistryFile::Parse(std::string text) {
@@ -193,7 +186,7 @@ bool TRegistryFile::Parse(std::string text) {
       // the header and blank lines
     } else if (s.front() == '[' && s.back() == ']') {
       record.Kind = TKind::Section;
-      record.Key = FoldKey(s.substr(1, s.size() - 2));
+      record.Key = FoldedKeyPath(s.substr(1, s.size() - 2));
       section = FRecords.size();
       record.Section = section;
     } else if (section != NoSection && (s[0] == '"' || s[0] == '@') && SplitValueLine(s, &record.Name, &rest)) {

@@ -85,10 +85,14 @@ def FoldChar(c):
     return upper if len(upper) == 1 and Text(Bytes(upper)) == upper and not 0xD800 <= ord(upper) < 0xE000 else c
 
 
+def FoldName(text):
+    """Windows' case fold of a registry value name, as bytes: every other byte stays."""
+    return Bytes("".join(map(FoldChar, Text(text) if isinstance(text, bytes) else text)))
+
+
 def Fold(text):
-    """Windows' case fold of a path or registry name, as bytes."""
-    text = Text(text) if isinstance(text, bytes) else text
-    return Bytes("".join(map(FoldChar, text)).replace("/", "\\").rstrip("\\"))
+    """Windows' case fold of a path or registry key, as bytes."""
+    return FoldName(text).replace(b"/", b"\\").rstrip(b"\\")
 
 
 class Dword(bytes):
@@ -145,7 +149,7 @@ class Scenario:
             self.Boxes.append({"kind": kind, "answer": answer, "text": Unescape(text)})
         elif word == "reg" and re.fullmatch(r"\[(.+)\] " + Quoted + "=" + Quoted, rest):
             key, name, data = re.fullmatch(r"\[(.+)\] " + Quoted + "=" + Quoted, rest).groups()
-            self.Values[(Fold(key), Fold(Unescape(name)))] = Unescape(data)
+            self.Values[(Fold(key), FoldName(Unescape(name)))] = Unescape(data)
         elif word == "help":
             path, _, text = rest.partition(" ")
             self.Help.setdefault(Fold(path), []).append(Unescape(text))
@@ -170,7 +174,7 @@ class Scenario:
     def Outcome(self, ideRoot):
         """What must come out, with the IDE folder named as the host names it."""
         root = Bytes(ideRoot)
-        values = {(k, n.replace(Fold("<ide>"), Fold(root))): d.replace(b"<ide>", root) for (k, n), d in self.Values.items()}
+        values = {(k, n.replace(FoldName("<ide>"), FoldName(root))): d.replace(b"<ide>", root) for (k, n), d in self.Values.items()}
         contents = {Fold(p): self.FileBytes(p, self.After).replace(b"<ide>", root) for p in self.After}
         return Outcome(self.Boxes, self.FileChanges, self.Help, values, contents)
 
@@ -208,7 +212,7 @@ def ParseRegedit(text, values=None):
             data = (unescape(m.group(2)) if m.group(2) is not None else bytes.fromhex(m.group(4).replace(",", ""))
                     if m.group(4) is not None else Dword(bytes.fromhex(m.group(3))[::-1]))
             # A second value whose name differs only in case is one Windows would not keep.
-            folded = (Fold(key), Fold(name) + (b" (a second time)" if (Fold(key), Fold(name)) in parsed else b""))
+            folded = (Fold(key), FoldName(name) + (b" (a second time)" if (Fold(key), FoldName(name)) in parsed else b""))
             parsed.add(folded)
             values[folded] = (key, name, data)
     return values
@@ -239,9 +243,9 @@ def StartState(scenario, ideRoot, program, view64=False):
             if not m:
                 raise SystemExit(where + "value KEY \"name\" [\"data\"]")
             target, key, name = values64 if word == "wine-value64" else values, m.group(1), Unescape(m.group(2))
-            target.pop((Fold(key), Fold(name)), None)
+            target.pop((Fold(key), FoldName(name)), None)
             if m.group(3) is not None:
-                target[(Fold(key), Fold(name))] = (key, name, Unescape(m.group(3)))
+                target[(Fold(key), FoldName(name))] = (key, name, Unescape(m.group(3)))
     for name in (name for name in scenario.Files if name != "<registry>"):
         parts = name.replace("/", "\\").split("\\")
         for i in range(2, len(parts)):
@@ -254,7 +258,7 @@ def StartState(scenario, ideRoot, program, view64=False):
     for (key, name, data) in (values64 if view64 else values).values():
         name = name.replace(b"@ROOT@", root).replace(b"<ide>", root)
         data = data if isinstance(data, Dword) else data.replace(b"@ROOT@", root).replace(b"<ide>", root)
-        placed[(Fold(key), Fold(name))] = (key, name, data)
+        placed[(Fold(key), FoldName(name))] = (key, name, data)
     return files, placed
 
 
@@ -335,7 +339,7 @@ def PreviewOutcome(report, ide, pkg):
     files = {place(f["path"]): f["change"] for f in report["files"] if f["change"] != "same"}
     help = {place(h["path"]): [latin("-" + l) for l in h["removed"]] + [latin("+" + l) for l in h["added"]]
             for h in report["help"]}
-    values = {(Fold(("HKLM\\" if v["root"] == "HKEY_LOCAL_MACHINE" else "HKCU\\") + Text(latin(v["key"]))), Fold(latin(v["name"]))):
+    values = {(Fold(("HKLM\\" if v["root"] == "HKEY_LOCAL_MACHINE" else "HKCU\\") + Text(latin(v["key"]))), FoldName(latin(v["name"]))):
               latin(v["new"]) for v in report["registry"]}
     return Outcome(boxes, files, help, values)
 
@@ -435,7 +439,7 @@ def MemoryState(path):
     files, values = {}, {}
     for kind, name, *rest in (line.split(b"\t") for line in open(path, "rb").read().split(b"\n")[:-1]):
         if kind == b"V":
-            values[(Fold(name), Fold(bytes.fromhex(rest[0].decode())))] = (Text(name), *map(bytes.fromhex, map(bytes.decode, rest)))
+            values[(Fold(name), FoldName(bytes.fromhex(rest[0].decode())))] = (Text(name), *map(bytes.fromhex, map(bytes.decode, rest)))
             continue
         for root, label in ((b"C:\\IDE\\", "<ide>\\"), (b"C:\\PKG\\", "<pkg>\\")):
             if Fold(name).startswith(root):
