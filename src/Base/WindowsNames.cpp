@@ -20,8 +20,13 @@ bool NamesEqual(std::string_view a, std::string_view b) {
 
 std::string FoldedKeyPath(std::string_view path) {
   path = CString(path);
-  while (!path.empty() && path.back() == '\\') path.remove_suffix(1);
-  return FoldedName(path);
+  while (path.size() > 1 && path.back() == '\\') path.remove_suffix(1);
+  std::string folded;
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    if (i > 1 && path[i] == '\\' && path[i - 1] == '\\') continue;
+    folded += FoldName(path[i]);
+  }
+  return folded;
 }
 
 bool ListsBefore(std::string_view a, std::string_view b) {

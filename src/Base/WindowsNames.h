@@ -22,7 +22,8 @@ inline std::string_view CString(std::string_view s) { return s.substr(0, s.find(
 // Every byte through FoldName.
 std::string FoldedName(std::string_view s);
 bool NamesEqual(std::string_view a, std::string_view b);
-// A registry key's path as Windows compares it: cut at a NUL, trailing "\" dropped, folded. A
+// A registry key's path below its root as Windows compares it: cut at a NUL, a run of "\"
+// within it one "\", trailing ones dropped, folded; a leading "\" stays, naming no key. A
 // value name keeps every byte but its case: FoldedName(CString(name)).
 std::string FoldedKeyPath(std::string_view path);
 // Windows' listing order: by folded bytes, then (for names equal but for case) by bytes.

@@ -100,7 +100,8 @@ std::vector<std::pair<std::string, TMemoryHost::TNode>> TMemoryHost::TouchedNode
 }
 
 std::string TMemoryHost::KeyName(TRootKey root, const std::string& path) {
-  return FoldedKeyPath((root == TRootKey::LocalMachine ? "HKLM\\" : "HKCU\\") + path);
+  const std::string key = FoldedKeyPath(path);
+  return (root == TRootKey::LocalMachine ? "HKLM" : "HKCU") + (key.empty() ? "" : "\\" + key);
 }
 
 bool TMemoryHost::Enter(TOp op, const std::string& path) {

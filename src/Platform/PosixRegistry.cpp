@@ -160,9 +160,8 @@ std::string ValueLine(const std::string& name, const std::string& data) {
 }  // namespace
 
 std::string TRegistryFile::KeyName(TRootKey root, const std::string& path) {
-  std::string key = RootKeyName(root);
-  if (!path.empty()) key += "\\" + path;
-  return FoldedKeyPath(key);
+  const std::string key = FoldedKeyPath(path);
+  return FoldedName(RootKeyName(root)) + (key.empty() ? "" : "\\" + key);
 }
 
 bool TRegistryFile::Parse(std::string text) {

@@ -91,8 +91,8 @@ def FoldName(text):
 
 
 def Fold(text):
-    """Windows' case fold of a path or registry key, as bytes."""
-    return FoldName(text).replace(b"/", b"\\").rstrip(b"\\")
+    """Windows' case fold of a path or registry key, as bytes: a run of separators is one."""
+    return re.sub(rb"\\+", rb"\\", FoldName(text).replace(b"/", b"\\")).rstrip(b"\\")
 
 
 class Dword(bytes):
