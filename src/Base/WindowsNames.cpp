@@ -90,4 +90,9 @@ bool WindowsPath(std::string_view path, TPathUse use, std::string* out) {
   return out->size() <= (use == TPathUse::NewFolder ? 247u : 259u);
 }
 
+bool NamesFolderOnly(std::string_view path) {
+  path = CString(path);
+  return !path.empty() && IsSeparator(path.back());
+}
+
 }  // namespace Ferrowind

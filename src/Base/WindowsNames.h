@@ -42,5 +42,8 @@ enum class TPathUse { File, NewFolder, Pattern };
 // one holding a control byte or one of  < > " | * ? (but for a pattern's wildcards) or ":"
 // (but for a drive), or a path beyond the length its use allows.
 bool WindowsPath(std::string_view path, TPathUse use, std::string* out);
+// Whether path ends in a separator, which WindowsPath drops: it then names a folder, never a
+// file, and a search for it finds nothing.
+bool NamesFolderOnly(std::string_view path);
 
 }  // namespace Ferrowind

@@ -471,13 +471,17 @@ class TChecker {
       case dkDelete:
         line.Action = "removes the file " + WithBackslash(RootDirShown) + VisibleText(value);
         if (value.find_first_of("*?") != std::string::npos) {
+          line.Action = "nothing: no file name holds \"*\" or \"?\"";
           Add(line.Number, TSeverity::Warning,
               "DELETE " + Quoted(value) +
                   " holds a wildcard: the installer removes no file by pattern (Windows takes \"*\" and \"?\" in "
                   "no file name); name each file in a DELETE of its own");
-        } else if (!value.empty() && IsSeparator(value.back())) {
+        } else if (NamesFolderOnly(value)) {
+          line.Action = "nothing: a path ending in a separator names no file";
           Add(line.Number, TSeverity::Warning,
-              "DELETE " + Quoted(value) + " names a folder: the installer removes files only, never a folder");
+              "DELETE " + Quoted(value) +
+                  " ends in a separator: the installer removes nothing by it, neither a folder (it removes files "
+                  "only) nor a file of that name; drop the separator to remove the file");
         }
         break;
       case dkCopyDir:

@@ -358,6 +358,7 @@ TFind THostPosix::FindFirst(const std::string& given, THandle* find, TFindEntry*
   *find = 0;
   std::string pattern;
   if (!WindowsPath(given, TPathUse::Pattern, &pattern)) return TFind::Failed;
+  if (NamesFolderOnly(given)) return TFind::NoMore;
   const std::size_t separator = pattern.find_last_of("\\/");
   const std::string folder = separator == std::string::npos ? "" : pattern.substr(0, separator + 1);
   const std::string last = separator == std::string::npos ? pattern : pattern.substr(separator + 1);

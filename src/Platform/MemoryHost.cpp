@@ -64,7 +64,8 @@ TMemoryHost::TNode* TMemoryHost::Find(const std::string& given) {
     }
     it = FFiles.emplace(folded, std::move(node)).first;
   }
-  return it == FFiles.end() || it->second.Removed ? nullptr : &it->second;
+  if (it == FFiles.end() || it->second.Removed) return nullptr;
+  return !it->second.IsFolder && NamesFolderOnly(given) ? nullptr : &it->second;
 }
 
 TMemoryHost::TNode* TMemoryHost::FindFolder(const std::string& path) {
@@ -272,7 +273,7 @@ bool TMemoryHost::IsSharedAway(const std::string& folded, bool wantExclusive) co
 bool TMemoryHost::FileOpen(const std::string& path, TFileAccess access, TFileShare share, TFileCreate create,
                            THandle* file) {
   *file = 0;
-  if (!Enter(TOp::FileOpen, path) || !Named(path)) return false;
+  if (!Enter(TOp::FileOpen, path) || !Named(path) || NamesFolderOnly(path)) return false;
   const std::string folded = Fold(path);
   TNode* node = Find(path);
   const bool writable = access == TFileAccess::ReadWrite;
@@ -356,6 +357,7 @@ TFind TMemoryHost::FindFirst(const std::string& given, THandle* find, TFindEntry
   if (!Enter(TOp::FindFirst, given)) return TFind::Failed;
   std::string pattern;
   if (!WindowsPath(given, TPathUse::Pattern, &pattern)) return TFind::Failed;
+  if (NamesFolderOnly(given)) return TFind::NoMore;
   const std::string last = LastName(pattern);
   TOpenFind found;
   if (last == "*.*" || last == "*") {
@@ -436,7 +438,10 @@ bool TMemoryHost::SetAttributes(const std::string& path, std::uint32_t attribute
 }
 
 bool TMemoryHost::CopyFileTo(const std::string& source, const std::string& destination, bool failIfExists) {
-  if (!Enter(TOp::CopyFileTo, source + " -> " + destination) || !Named(source) || !Named(destination)) return false;
+  if (!Enter(TOp::CopyFileTo, source + " -> " + destination) || !Named(source) || !Named(destination) ||
+      NamesFolderOnly(destination)) {
+    return false;
+  }
   TNode* from = Find(source);
   if (from == nullptr || from->IsFolder || IsSharedAway(Fold(source), false) || !Load(*from)) return false;
   const std::string to = Fold(destination);
@@ -479,7 +484,10 @@ bool TMemoryHost::RemoveFile(const std::string& path) {
 }
 
 bool TMemoryHost::ReplaceWith(const std::string& source, const std::string& destination) {
-  if (!Enter(TOp::ReplaceWith, source + " -> " + destination) || !Named(source) || !Named(destination)) return false;
+  if (!Enter(TOp::ReplaceWith, source + " -> " + destination) || !Named(source) || !Named(destination) ||
+      NamesFolderOnly(destination)) {
+    return false;
+  }
   const std::string from = Fold(source);
   const std::string to = Fold(destination);
   TNode* node = Find(source);

@@ -110,7 +110,8 @@ bool MatchesWildcard(const std::string& pattern, const std::string& name) {
   return p == pattern.size();
 }
 
-std::string ResolvePosixPath(const std::string& given, TPathUse use, TLooked* looked, struct stat* info) {
+namespace {
+std::string Resolved(const std::string& given, TPathUse use, TLooked* looked, struct stat* info) {
   TLooked ignored = TLooked::Unknown;
   struct stat unused {};
   if (looked == nullptr) looked = &ignored;
@@ -144,6 +145,17 @@ std::string ResolvePosixPath(const std::string& given, TPathUse use, TLooked* lo
       break;
   }
   return WalkPath(path);  // the folder itself may differ in case
+}
+}  // namespace
+
+std::string ResolvePosixPath(const std::string& given, TPathUse use, TLooked* looked, struct stat* info) {
+  std::string path = Resolved(given, use, looked, info);
+  // A trailing "/" keeps a file from being found by it, as Windows finds none by a trailing "\".
+  if (!path.empty() && path.back() != '/' && NamesFolderOnly(given)) {
+    path += '/';
+    if (looked != nullptr) *looked = TLooked::Unknown;
+  }
+  return path;
 }
 
 bool ExistsFollowing(const std::string& path, TLooked looked, struct stat* info) {

@@ -21,7 +21,7 @@ enum class TLooked { Exists, Missing, Unknown };
 // can be created there. A leading separator makes the path absolute. "" for "", for a path
 // Windows refuses, and for a folder that could not be read to its end, where a name
 // differing in case might have been missed. With looked given, *looked and *info say what
-// the look-ups found of the result.
+// the look-ups found of the result. A path ending in a separator (NamesFolderOnly) ends in "/".
 std::string ResolvePosixPath(const std::string& path, TPathUse use = TPathUse::File, TLooked* looked = nullptr,
                              struct stat* info = nullptr);
 
