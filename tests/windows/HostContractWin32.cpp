@@ -1,6 +1,6 @@
-// The host contract over the Win32 host, run under Wine: a temporary folder below the
-// user's temporary path, and the contract's key made (and removed) with the registry API in
-// the view the host reads.
+// The host contract over the Win32 host, and over the preview's model on it, run under Wine:
+// a temporary folder below the user's temporary path, and the contract's key made (and
+// removed) with the registry API in the view the host reads.
 #define NOMINMAX
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "../contract/HostContract.h"
+#include "Check/PreviewHost.h"
 
 namespace Ferrowind {
 namespace {
@@ -62,8 +63,18 @@ class TWin32UnderTest : public THostUnderTest {
   std::string FRoot;
 };
 
+// The preview as users run it on Windows: the model over the Win32 host.
+class TPreviewUnderTest : public TWin32UnderTest {
+ public:
+  THost& Host() override { return FPreview; }
+
+ private:
+  TPreviewHost FPreview{SystemHost(), Root() + "\\Setup.exe"};
+};
+
 INSTANTIATE_TEST_SUITE_P(Hosts, HostContract,
-                         ::testing::Values(THostParam{"Win32", [] { return std::make_unique<TWin32UnderTest>(); }}),
+                         ::testing::Values(THostParam{"Win32", [] { return std::make_unique<TWin32UnderTest>(); }},
+                                           THostParam{"Preview", [] { return std::make_unique<TPreviewUnderTest>(); }}),
                          HostName);
 
 }  // namespace
